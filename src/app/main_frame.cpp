@@ -1,0 +1,70 @@
+#include "app/main_frame.h"
+
+#include "app/quelma_view.h"
+#include "framework/app.h"
+#include "controls/tc_toolbar.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+namespace {
+constexpr const char* kFrameClass = "QuelmaMainFrame";
+}
+
+CMainFrame::CMainFrame() = default;
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::CreateMainFrame() {
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    return CreateFrame(kFrameClass, fw::LoadStringResource(IDS_APP_TITLE),
+                       WS_OVERLAPPEDWINDOW | WS_MAXIMIZE, icon);
+}
+
+bool CMainFrame::OnCreate() {
+    if (!CreateToolBar(IDR_MAINFRAME, IDR_MAINFRAME, CCS_ADJUSTABLE | TBSTYLE_WRAPABLE))
+        return false;
+    if (SetTrueColorImageList(ToolBar(), TB_SETIMAGELIST, IDB_TOOLBAR_NORMAL))
+        LoadTrueColorImages(ToolBar());
+    SendMessageA(ToolBar(), TB_AUTOSIZE, 0, 0);
+    if (!CreateStatusBar())
+        return false;
+    SetMenu(hwnd(), nullptr);
+
+    view_ = std::make_unique<CQuelmaView>();
+    if (!view_->CreateView(hwnd()))
+        return false;
+    SetView(view_.get());
+    UpdateCommandStates();
+    return true;
+}
+
+void CMainFrame::InitialUpdate() { view_->OnInitialUpdate(); }
+
+bool CMainFrame::IsCommandEnabled(int id) const { return view_ && view_->HandlesCommand(id); }
+
+void CMainFrame::OnCommand(int id) {
+    if (view_)
+        view_->OnCommand(id);
+}
+
+LRESULT CMainFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE:
+        return OnCreate() ? 0 : -1;
+    case WM_CLOSE:
+        // Deleting the modeless dialogs first destroys their windows (and stops the camera)
+        // while the frame still exists.
+        if (view_)
+            view_->DeleteWorkingWindows();
+        DestroyWindow(hwnd());
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        break;
+    case WM_DROPFILES:
+        // The document holds no data: a dropped file has nothing to open.
+        DragFinish(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    }
+    return FrameWindow::WndProc(msg, wParam, lParam);
+}

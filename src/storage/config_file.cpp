@@ -1,0 +1,223 @@
+#include "storage/config_file.h"
+
+#include "storage/file_io.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+char g_szInstallDir[260];
+AppSettings g_Settings;
+MemberList MemberTable;
+
+std::string InstallPath(const char* rel) {
+    std::string path = std::string(g_szInstallDir) + rel;
+    return path.size() < kMaxPath ? path : std::string();
+}
+
+AppSettings DefaultSettings(int port) {
+    AppSettings s{};
+    s.UseSound = 1;
+    s.UseIdCard = 0;
+    s.UseWebCam = 0;
+    s.Mode = kModeFast;
+    s.Low = 0.1f;
+    s.Hi = 0.25f;
+    s.Port = port;
+    s.Speed = 2;
+    s.MemberCount = 5;
+    return s;
+}
+
+void MakeFreeSlot(MemberEntry& slot) {
+    slot = MemberEntry{};
+    slot.InUse = 0;
+}
+
+namespace {
+
+bool AllocateSlots(MemberList& members, int used) {
+    try {
+        members.slots.assign(static_cast<size_t>(used) + kMemberGrowth, MemberEntry{});
+    } catch (const std::bad_alloc&) {
+        members.slots.clear();
+        return false;
+    }
+    members.loaded = true;
+    return true;
+}
+
+MemberEntry Placeholder(const char* idFormat, const char* nameFormat, int n) {
+    MemberEntry e{};
+    char text[32];
+    std::snprintf(text, sizeof text, idFormat, n);
+    SetField(e.ID, text);
+    std::snprintf(text, sizeof text, nameFormat, n);
+    SetField(e.Name, text);
+    e.InUse = 1;
+    return e;
+}
+
+} // namespace
+
+bool LoadConfigFile(const char* path, AppSettings& settings, MemberList& members) {
+    std::vector<uint8_t> bytes;
+    if (file_io::ReadAll(path, bytes) != file_io::Read::Ok)
+        return false;
+    if (bytes.size() < sizeof(AppSettings))
+        return false;
+    std::memcpy(&settings, bytes.data(), sizeof settings);
+
+    const size_t present = (bytes.size() - sizeof(AppSettings)) / sizeof(MemberEntry);
+    if (settings.MemberCount < 0 || static_cast<size_t>(settings.MemberCount) > present)
+        settings.MemberCount = static_cast<int32_t>(present);
+
+    if (!AllocateSlots(members, settings.MemberCount))
+        return false;
+    if (settings.MemberCount > 0)
+        std::memcpy(members.slots.data(), bytes.data() + sizeof(AppSettings),
+                    sizeof(MemberEntry) * static_cast<size_t>(settings.MemberCount));
+    for (int i = 0; i < settings.MemberCount; ++i) {
+        // Texts from the file are only ever used as terminated strings.
+        members.slots[i].ID[sizeof members.slots[i].ID - 1] = 0;
+        members.slots[i].Name[sizeof members.slots[i].Name - 1] = 0;
+    }
+    return true;
+}
+
+bool CreateConfigFile(const char* path, int port, AppSettings& settings, MemberList& members) {
+    settings = DefaultSettings(port);
+    if (!AllocateSlots(members, settings.MemberCount))
+        return false;
+    for (int i = 0; i < settings.MemberCount; ++i)
+        members.slots[i] = Placeholder("ID%d", "NAME%d", i);
+
+    std::vector<uint8_t> bytes(sizeof(AppSettings) + sizeof(MemberEntry) * 5);
+    std::memcpy(bytes.data(), &settings, sizeof settings);
+    std::memcpy(bytes.data() + sizeof settings, members.slots.data(), sizeof(MemberEntry) * 5);
+    return file_io::CreateWith(path, bytes.data(), bytes.size());
+}
+
+bool SaveSettingsFile(const char* path, const AppSettings& settings, const MemberList& members) {
+    file_io::InPlaceWriter out(path);
+    if (!out.IsOpen())
+        return false;
+    int count = settings.MemberCount;
+    if (count < 0)
+        count = 0;
+    if (count > members.Capacity())
+        count = members.Capacity();
+    bool ok = out.WriteAt(0, &settings, sizeof settings);
+    if (count > 0)
+        ok = ok && out.WriteAt(sizeof settings, members.slots.data(),
+                               sizeof(MemberEntry) * static_cast<size_t>(count));
+    return out.Close() && ok;
+}
+
+SaveMembersResult SaveMembersFile(const char* path, AppSettings& settings, MemberList& members) {
+    file_io::InPlaceWriter out(path);
+    if (!out.IsOpen())
+        return SaveMembersResult::CannotOpen;
+
+    const int count = settings.MemberCount > 0 ? settings.MemberCount : 0;
+    std::vector<MemberEntry> entries;
+    entries.reserve(static_cast<size_t>(count));
+    for (const MemberEntry& slot : members.slots) {
+        if (static_cast<int>(entries.size()) >= count)
+            break;
+        if (slot.InUse)
+            entries.push_back(slot);
+    }
+    while (static_cast<int>(entries.size()) < count)
+        entries.push_back(Placeholder("ID%d", "NM%d", 0));
+
+    out.WriteAt(0, &settings, sizeof settings);
+    if (!entries.empty())
+        out.WriteAt(sizeof settings, entries.data(), sizeof(MemberEntry) * entries.size());
+    out.Close();
+
+    members.slots.clear();
+    members.loaded = false;
+    return LoadConfigFile(path, settings, members) ? SaveMembersResult::Saved
+                                                   : SaveMembersResult::ReloadFailed;
+}
+
+bool FindMember(const MemberList& members, const char* id, int n) {
+    for (int i = 0; i < n && i < members.Capacity(); ++i)
+        if (std::strcmp(members.slots[i].ID, id) == 0)
+            return true;
+    return false;
+}
+
+bool ParseComPortName(const char* data, int* index) {
+    static const char kCom[] = "COM";
+    int matched = 0;
+    int pos = 0;
+    for (; pos < 10 && data[pos] && matched < 3; ++pos)
+        matched = data[pos] == kCom[matched] ? matched + 1 : 0;
+    if (matched < 3)
+        return false;
+    const char* p = data + pos;
+    while (*p && std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    long number = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        if (number < 1000000)
+            number = number * 10 + (*p - '0');
+    *index = number - 1 > 0 ? static_cast<int>(number - 1) : 0;
+    return true;
+}
+
+bool GrowMemberTable(MemberList& members) {
+    try {
+        MemberEntry free{};
+        MakeFreeSlot(free);
+        members.slots.resize(members.slots.size() + kMemberGrowth, free);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool AddMemberEntry(MemberList& members, AppSettings& settings, const MemberEntry& entry) {
+    int slot = -1;
+    for (int i = 0; i < members.Capacity(); ++i) {
+        if (!members.slots[i].InUse) {
+            slot = i;
+            break;
+        }
+    }
+    if (slot < 0) {
+        slot = members.Capacity();
+        if (!GrowMemberTable(members))
+            return false;
+    }
+    members.slots[slot] = entry;
+    members.slots[slot].InUse = 1;
+    ++settings.MemberCount;
+    return true;
+}
+
+bool RemoveMemberEntry(MemberList& members, AppSettings& settings, const char* id) {
+    for (MemberEntry& slot : members.slots) {
+        if (slot.InUse && std::strcmp(slot.ID, id) == 0) {
+            slot.InUse = 0;
+            if (settings.MemberCount > 0)
+                --settings.MemberCount;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<MemberEntry*> InUseSlots(MemberList& members, const AppSettings& settings) {
+    std::vector<MemberEntry*> used;
+    for (MemberEntry& slot : members.slots) {
+        if (static_cast<int>(used.size()) >= settings.MemberCount)
+            break;
+        if (slot.InUse)
+            used.push_back(&slot);
+    }
+    return used;
+}

@@ -1,0 +1,99 @@
+#include "storage/file_io.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace file_io {
+
+namespace {
+FILE* AsFile(void* p) { return static_cast<FILE*>(p); }
+
+int SyncToDisk(FILE* f) {
+#ifdef _WIN32
+    return _commit(_fileno(f));
+#else
+    return fsync(fileno(f));
+#endif
+}
+
+bool Seek(FILE* f, int64_t offset) {
+#ifdef _WIN32
+    return _fseeki64(f, offset, SEEK_SET) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+} // namespace
+
+Read ReadAll(const char* path, std::vector<uint8_t>& out) {
+    out.clear();
+    FILE* f = std::fopen(path, "rb");
+    if (!f)
+        return Read::CannotOpen;
+    uint8_t chunk[65536];
+    size_t n;
+    bool ok = true;
+    try {
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+            out.insert(out.end(), chunk, chunk + n);
+    } catch (...) {
+        ok = false;
+    }
+    if (std::ferror(f))
+        ok = false;
+    std::fclose(f);
+    return ok ? Read::Ok : Read::Failed;
+}
+
+bool Exists(const char* path) {
+    FILE* f = std::fopen(path, "rb");
+    if (!f)
+        return false;
+    std::fclose(f);
+    return true;
+}
+
+bool CreateWith(const char* path, const void* data, size_t size) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return false;
+    bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
+    ok = std::fflush(f) == 0 && ok;
+    return std::fclose(f) == 0 && ok;
+}
+
+InPlaceWriter::InPlaceWriter(const char* path) : file_(std::fopen(path, "r+b")) {}
+
+InPlaceWriter::~InPlaceWriter() { Close(); }
+
+bool InPlaceWriter::WriteAt(int64_t offset, const void* data, size_t size) {
+    if (!file_ || !ok_)
+        return false;
+    FILE* f = AsFile(file_);
+    ok_ = Seek(f, offset) && (size == 0 || std::fwrite(data, 1, size, f) == size);
+    return ok_;
+}
+
+bool InPlaceWriter::Flush() {
+    if (!file_ || !ok_)
+        return false;
+    FILE* f = AsFile(file_);
+    ok_ = std::fflush(f) == 0 && SyncToDisk(f) == 0;
+    return ok_;
+}
+
+bool InPlaceWriter::Close() {
+    if (!file_)
+        return false;
+    bool ok = std::fflush(AsFile(file_)) == 0 && ok_;
+    ok = std::fclose(AsFile(file_)) == 0 && ok;
+    file_ = nullptr;
+    return ok;
+}
+
+} // namespace file_io

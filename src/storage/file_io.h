@@ -1,0 +1,40 @@
+// Whole-file reads and the in-place writes the stored formats rely on. Portable C++ only:
+// paths are ANSI byte strings, as the program uses them on Windows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace file_io {
+
+enum class Read { Ok, CannotOpen, Failed };
+
+// Reads the whole file. Files here are small (a year of records is ~15 MB).
+Read ReadAll(const char* path, std::vector<uint8_t>& out);
+
+bool Exists(const char* path);
+
+// Creates (or empties) the file and writes the bytes.
+bool CreateWith(const char* path, const void* data, size_t size);
+
+// One write session on an existing file, opened without creating or truncating it.
+class InPlaceWriter {
+  public:
+    explicit InPlaceWriter(const char* path);
+    ~InPlaceWriter();
+    InPlaceWriter(const InPlaceWriter&) = delete;
+    InPlaceWriter& operator=(const InPlaceWriter&) = delete;
+
+    bool IsOpen() const { return file_ != nullptr; }
+    bool WriteAt(int64_t offset, const void* data, size_t size);
+    // Pushes what was written to the disk before the next step may depend on it.
+    bool Flush();
+    bool Close();
+
+  private:
+    void* file_ = nullptr; // FILE*
+    bool ok_ = true;
+};
+
+} // namespace file_io

@@ -1,0 +1,214 @@
+#include "storage/config_file.h"
+#include "storage/ordering.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+MemberEntry Member(const char* id, const char* name) {
+    MemberEntry e{};
+    SetField(e.ID, id);
+    SetField(e.Name, name);
+    e.InUse = 1;
+    return e;
+}
+
+TEST(ConfigFile, NewFileHoldsDefaultsAndFivePlaceholders) {
+    TempDir dir;
+    const std::string path = dir.File("QUELMA.CFG");
+    AppSettings s{};
+    MemberList m;
+    ASSERT_TRUE(CreateConfigFile(path.c_str(), 11, s, m));
+
+    const auto bytes = ReadBytes(path);
+    ASSERT_EQ(bytes.size(), 236u);
+    AppSettings onDisk;
+    std::memcpy(&onDisk, bytes.data(), 36);
+    EXPECT_EQ(onDisk.UseSound, 1);
+    EXPECT_EQ(onDisk.UseIdCard, 0);
+    EXPECT_EQ(onDisk.UseWebCam, 0);
+    EXPECT_EQ(onDisk.Mode, 0);
+    EXPECT_FLOAT_EQ(onDisk.Low, 0.1f);
+    EXPECT_FLOAT_EQ(onDisk.Hi, 0.25f);
+    EXPECT_EQ(onDisk.Port, 11);
+    EXPECT_EQ(onDisk.Speed, 2);
+    EXPECT_EQ(onDisk.MemberCount, 5);
+    for (int i = 0; i < 5; ++i) {
+        MemberEntry e;
+        std::memcpy(&e, bytes.data() + 36 + 40 * i, 40);
+        EXPECT_EQ(std::string(e.ID), "ID" + std::to_string(i));
+        EXPECT_EQ(std::string(e.Name), "NAME" + std::to_string(i));
+        EXPECT_EQ(e.InUse, 1);
+    }
+    EXPECT_EQ(m.Capacity(), 55);
+    EXPECT_EQ(m.slots[5].InUse, 0);
+    EXPECT_EQ(m.slots[54].ID[0], 0);
+}
+
+TEST(ConfigFile, RoundTripIsByteExact) {
+    TempDir dir;
+    const std::string path = dir.File("QUELMA.CFG");
+    AppSettings s{};
+    MemberList m;
+    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+    s.Mode = 1;
+    s.Low = 0.05f;
+    s.Speed = 7;
+    ASSERT_TRUE(SaveSettingsFile(path.c_str(), s, m));
+    const auto written = ReadBytes(path);
+
+    AppSettings s2{};
+    MemberList m2;
+    ASSERT_TRUE(LoadConfigFile(path.c_str(), s2, m2));
+    EXPECT_EQ(std::memcmp(&s, &s2, sizeof s), 0);
+    ASSERT_TRUE(SaveSettingsFile(path.c_str(), s2, m2));
+    EXPECT_EQ(ReadBytes(path), written);
+}
+
+TEST(ConfigFile, EmptyMemberListLoadsFiftyFreeSlots) {
+    TempDir dir;
+    const std::string path = dir.File("QUELMA.CFG");
+    AppSettings s = DefaultSettings(0);
+    s.MemberCount = 0;
+    std::vector<uint8_t> bytes(36);
+    std::memcpy(bytes.data(), &s, 36);
+    WriteBytes(path, bytes);
+    MemberList m;
+    ASSERT_TRUE(LoadConfigFile(path.c_str(), s, m));
+    EXPECT_EQ(s.MemberCount, 0);
+    EXPECT_EQ(m.Capacity(), 50);
+}
+
+TEST(ConfigFile, DamagedMemberCountKeepsTheMembersPresent) {
+    TempDir dir;
+    const std::string path = dir.File("QUELMA.CFG");
+    AppSettings s{};
+    MemberList m;
+    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+    auto bytes = ReadBytes(path);
+    ASSERT_EQ(bytes.size(), 236u);
+    bytes.resize(216); // last member cut in half
+    for (int32_t count : {-7, 1000}) {
+        std::memcpy(bytes.data() + 32, &count, 4);
+        WriteBytes(path, bytes);
+        AppSettings loaded{};
+        MemberList members;
+        ASSERT_TRUE(LoadConfigFile(path.c_str(), loaded, members)) << count;
+        EXPECT_EQ(loaded.MemberCount, 4) << count;
+        EXPECT_STREQ(members.slots[3].ID, "ID3");
+        EXPECT_EQ(members.Capacity(), 54);
+    }
+}
+
+TEST(ConfigFile, ShortFileOrMissingFileDoesNotLoad) {
+    TempDir dir;
+    AppSettings s{};
+    MemberList m;
+    EXPECT_FALSE(LoadConfigFile(dir.File("none.cfg").c_str(), s, m));
+    WriteBytes(dir.File("short.cfg"), std::vector<uint8_t>(20, 1));
+    EXPECT_FALSE(LoadConfigFile(dir.File("short.cfg").c_str(), s, m));
+    EXPECT_FALSE(SaveSettingsFile(dir.File("none.cfg").c_str(), s, m));
+}
+
+TEST(ConfigFile, SaveMembersWritesInUseSlotsInOrderAndKeepsOldTail) {
+    TempDir dir;
+    const std::string path = dir.File("QUELMA.CFG");
+    AppSettings s{};
+    MemberList m;
+    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+    // Delete the second member, add one: it takes the freed slot.
+    ASSERT_TRUE(RemoveMemberEntry(m, s, "ID1"));
+    ASSERT_TRUE(AddMemberEntry(m, s, Member("NEW", "Newcomer")));
+    EXPECT_STREQ(m.slots[1].ID, "NEW");
+    ASSERT_TRUE(RemoveMemberEntry(m, s, "ID3"));
+    EXPECT_EQ(s.MemberCount, 4);
+
+    ASSERT_EQ(SaveMembersFile(path.c_str(), s, m), SaveMembersResult::Saved);
+    EXPECT_EQ(ReadBytes(path).size(), 236u); // never truncated
+    ASSERT_EQ(s.MemberCount, 4);
+    const char* expected[] = {"ID0", "NEW", "ID2", "ID4"};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_STREQ(m.slots[i].ID, expected[i]);
+    EXPECT_EQ(m.Capacity(), 54);
+}
+
+TEST(ConfigFile, SaveMembersPadsWithPlaceholdersWhenTooFewInUse) {
+    TempDir dir;
+    const std::string path = dir.File("QUELMA.CFG");
+    AppSettings s{};
+    MemberList m;
+    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+    m.slots[2].InUse = 0;
+    m.slots[4].InUse = 0;
+    ASSERT_EQ(SaveMembersFile(path.c_str(), s, m), SaveMembersResult::Saved);
+    EXPECT_EQ(s.MemberCount, 5);
+    EXPECT_STREQ(m.slots[2].ID, "ID3");
+    EXPECT_STREQ(m.slots[3].ID, "ID0");
+    EXPECT_STREQ(m.slots[3].Name, "NM0");
+    EXPECT_STREQ(m.slots[4].Name, "NM0");
+}
+
+TEST(ConfigFile, SaveMembersNeedsAnExistingFile) {
+    TempDir dir;
+    AppSettings s = DefaultSettings(0);
+    MemberList m;
+    EXPECT_EQ(SaveMembersFile(dir.File("gone.cfg").c_str(), s, m), SaveMembersResult::CannotOpen);
+}
+
+TEST(ConfigFile, FiftyFirstMemberGrowsTheTable) {
+    AppSettings s = DefaultSettings(0);
+    s.MemberCount = 0;
+    MemberList m;
+    m.slots.assign(50, MemberEntry{});
+    for (int i = 0; i < 51; ++i)
+        ASSERT_TRUE(AddMemberEntry(m, s, Member(std::to_string(i).c_str(), "x")));
+    EXPECT_EQ(m.Capacity(), 100);
+    EXPECT_EQ(s.MemberCount, 51);
+    EXPECT_STREQ(m.slots[50].ID, "50");
+}
+
+TEST(ConfigFile, FindMemberLooksOnlyAtTheFirstN) {
+    MemberList m;
+    m.slots = {Member("A", "a"), Member("B", "b"), Member("C", "c")};
+    EXPECT_TRUE(FindMember(m, "B", 3));
+    EXPECT_FALSE(FindMember(m, "C", 2));
+    EXPECT_FALSE(FindMember(m, "b", 3));
+}
+
+TEST(PortSearch, ParsesThePortNumberAfterCom) {
+    int index = -5;
+    EXPECT_TRUE(ParseComPortName("COM12", &index));
+    EXPECT_EQ(index, 11);
+    EXPECT_TRUE(ParseComPortName("COM0", &index));
+    EXPECT_EQ(index, 0);
+    EXPECT_TRUE(ParseComPortName("COM", &index));
+    EXPECT_EQ(index, 0);
+    EXPECT_TRUE(ParseComPortName("xxCOM 3", &index));
+    EXPECT_EQ(index, 2);
+    // "CCOM": the second C breaks the match and is not taken as a new start.
+    index = -5;
+    EXPECT_FALSE(ParseComPortName("CCOM4", &index));
+    EXPECT_EQ(index, -5);
+    EXPECT_FALSE(ParseComPortName("12345678COM1", &index)); // "COM" ends past the tenth
+    EXPECT_TRUE(ParseComPortName("1234567COM1", &index));
+    EXPECT_EQ(index, 0);
+    EXPECT_FALSE(ParseComPortName("", &index));
+}
+
+TEST(MemberOrder, ByIdAndNameBothDirections) {
+    MemberEntry a = Member("A1", "Zed"), b = Member("B", "Amy"), hi = Member("\xE9", "x");
+    EXPECT_LT(CompareMembers(a, b, 1, 1), 0);
+    EXPECT_GT(CompareMembers(a, b, 1, 0), 0);
+    EXPECT_GT(CompareMembers(a, b, 2, 1), 0);
+    EXPECT_LT(CompareMembers(a, b, 2, 0), 0);
+    EXPECT_EQ(CompareMembers(a, a, 2, 0), 0);
+    EXPECT_EQ(CompareMembers(a, b, 0, 1), 0);
+    EXPECT_GT(CompareMembers(hi, a, 1, 1), 0); // bytes compare unsigned
+    MemberEntry prefix = Member("A", "n");
+    EXPECT_LT(CompareMembers(prefix, a, 1, 1), 0);
+}
+
+} // namespace
