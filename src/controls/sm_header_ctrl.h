@@ -22,7 +22,7 @@ class CSMHeaderCtrl : public fw::Control {
 
   private:
     void LoadArrows();
-    void DrawArrow(HDC dc, int x, int itemHeight);
+    void DrawArrow(HDC dc, int x, int y);
 
     fw::Bitmap upArrow_;   // bitmap 134, loaded on first use
     fw::Bitmap downArrow_; // bitmap 186, loaded on first use
