@@ -1,0 +1,23 @@
+// Reading another year's data file for the Result list's "File" button.
+#pragma once
+
+#include "storage/records.h"
+
+#include <string>
+#include <vector>
+
+enum class OtherFileRead {
+    Loaded,
+    CannotOpen, // no message: the list keeps its rows
+    Empty,      // a count of 0 (or an empty file): no message, the list keeps its rows
+    Damaged,    // header cut short, negative count, or fewer records than the count
+    NoMemory,
+};
+
+// The count, a marker that is not checked (files of other builds carry other values), then
+// `count` records. `records` gets exactly those, with room reserved for 300 more, and is
+// left untouched unless the result is Loaded.
+OtherFileRead ReadOtherDataFile(const char* path, std::vector<MeasureRecord>& records);
+
+// The operator message for a refused file, "" when the refusal is silent.
+std::string OtherFileMessage(OtherFileRead result, const char* path);
