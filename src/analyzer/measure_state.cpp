@@ -1,0 +1,158 @@
+#include "analyzer/measure_state.h"
+
+#include "analyzer/analyzer_protocol.h"
+#include "analyzer/line_assembler.h"
+#include "storage/config_file.h"
+#include "storage/data_file.h"
+
+#include <cstring>
+
+int g_nMeasureState = MeasureState::Idle;
+
+namespace {
+
+void HandleUnitLine(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
+    fx.MarkState(kBoxReady);
+    ReadDeviceTotal(text, chars, &ctx.deviceTotal);
+    ctx.state = MeasureState::Measuring;
+    ctx.record.Unit = static_cast<uint8_t>(UnitCodeOf(text, chars));
+    fx.Send(ctx.settings.Mode == kModeFast ? kCommandFast : kCommandStart);
+}
+
+void HandleEnd(MeasureContext& ctx, MeasureEffects& fx) {
+    fx.ShowStatus("Ready");
+    if (ctx.state != MeasureState::Measuring)
+        return;
+    fx.ClearStates();
+    ctx.state = MeasureState::Idle;
+    if (ctx.settings.UseWebCam)
+        fx.RestartCamera();
+}
+
+void HandleBreath(MeasureContext& ctx, MeasureEffects& fx) {
+    fx.ShowStatus("Analyzing");
+    fx.MarkState(kBoxAnalyzing);
+    ctx.record.Time = fx.Now();
+    // The flag goes in before the photo is tried, so a failed save still reads as taken.
+    ctx.record.Photo = ctx.settings.UseWebCam ? 1 : 0;
+    if (ctx.settings.UseWebCam)
+        fx.TakePhoto();
+}
+
+void HandleResult(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
+    const AppSettings& s = ctx.settings;
+    fx.ShowMode(ModeText(s.Mode));
+    const float value = ReadResultValue(text, chars);
+    ctx.record.Value = value;
+    char display[kLineBufferSize];
+    if (s.Mode == kModeFast) {
+        const int level = ClassifyValue(value, s.Low, s.Hi);
+        ctx.record.Level = static_cast<uint8_t>(level);
+        std::strcpy(display, ClassText(level));
+    } else {
+        FormatNormalResult(value, ctx.record.Unit, display, sizeof display);
+    }
+    fx.ShowStatus(display);
+    fx.MarkState(kBoxCompletion);
+    fx.StoreResult();
+}
+
+} // namespace
+
+MeasureContext ProgramMeasureContext() {
+    return MeasureContext{g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal};
+}
+
+void HandleAnalyzerLine(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
+    if (ctx.state == MeasureState::Idle || !text)
+        return;
+    if (chars > kMaxLineChars)
+        chars = kMaxLineChars;
+    const AnalyzerToken token = MatchToken(text, chars);
+    if (IsUnitToken(token)) {
+        HandleUnitLine(ctx, fx, text, chars);
+        return;
+    }
+    switch (token) {
+    case AnalyzerToken::None:
+        return;
+    case AnalyzerToken::End:
+        HandleEnd(ctx, fx);
+        return;
+    case AnalyzerToken::Ini: {
+        char display[kLineBufferSize];
+        CopyDisplayText(text, chars, 4, display, sizeof display);
+        fx.ShowStatus(display);
+        return;
+    }
+    case AnalyzerToken::Sta:
+    case AnalyzerToken::Tri:
+        fx.ShowStatus(FixedStatusText(token));
+        fx.MarkState(kBoxBlowing);
+        return;
+    case AnalyzerToken::Bre:
+        HandleBreath(ctx, fx);
+        return;
+    case AnalyzerToken::Res:
+        HandleResult(ctx, fx, text, chars);
+        return;
+    default: // "WAI" and the error tokens only change the display
+        fx.ShowStatus(FixedStatusText(token));
+        return;
+    }
+}
+
+void ResetMeasureState(MeasureContext& ctx) {
+    ctx.state = MeasureState::Idle;
+}
+
+bool CardPollAllowed(int state) {
+    return state == MeasureState::Idle || state == MeasureState::Identified;
+}
+
+bool OnCardRead(MeasureContext& ctx, const char (&previousId)[sizeof(MeasureRecord::ID)]) {
+    if (std::memcmp(previousId, ctx.record.ID, sizeof previousId) == 0)
+        return false;
+    ctx.state = MeasureState::Identified;
+    return true;
+}
+
+void OnMemberSelectionClosed(MeasureContext& ctx, const MemberEntry* chosen) {
+    if (chosen) {
+        char id[sizeof chosen->ID + 1] = {};
+        char name[sizeof chosen->Name + 1] = {};
+        std::memcpy(id, chosen->ID, sizeof chosen->ID);
+        std::memcpy(name, chosen->Name, sizeof chosen->Name);
+        SetField(ctx.record.ID, id);
+        SetField(ctx.record.Name, name);
+    }
+    ctx.state = MeasureState::Identified;
+}
+
+StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequest& request) {
+    if (!request.freeSpaceKnown || request.freeBytes < kMinFreeBytes) {
+        fx.Beep();
+        fx.ShowMessage(kDiskFullMessage);
+        return StartOutcome::DiskFull;
+    }
+    if (ctx.state == MeasureState::Started || ctx.state == MeasureState::Measuring)
+        return StartOutcome::Ignored;
+    if (ctx.state == MeasureState::Idle) {
+        SetField(ctx.record.ID, request.typedId);
+        SetField(ctx.record.Name, request.typedName);
+        ctx.state = MeasureState::Identified;
+    }
+    if (!fx.IsValidMember(ctx.record)) {
+        fx.ShowMessage(kNotValidMessage);
+        ctx.state = MeasureState::Idle;
+        return StartOutcome::NotValid;
+    }
+    if (!request.channelExists)
+        return StartOutcome::NoChannel;
+    fx.Send(kCommandRecall);
+    ctx.record.Low = ctx.settings.Low;
+    ctx.record.Mode = static_cast<uint8_t>(ctx.settings.Mode);
+    ctx.record.Hi = ctx.settings.Hi;
+    ctx.state = MeasureState::Started;
+    return StartOutcome::Sent;
+}

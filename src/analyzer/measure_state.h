@@ -1,0 +1,85 @@
+// The measurement state machine: what each analyzer line and each operator action does to
+// the measurement under way. Every visible effect goes through MeasureEffects, which the
+// Measure dialog implements with its controls and the tests with a recorder.
+#pragma once
+
+#include "storage/records.h"
+
+#include <cstdint>
+
+namespace MeasureState {
+constexpr int Idle = 0;
+constexpr int Identified = 1;
+constexpr int Started = 2;
+constexpr int Measuring = 3;
+} // namespace MeasureState
+
+// Read by the serial watch thread (no line is handed over while Idle); written only on the
+// UI thread.
+extern int g_nMeasureState;
+
+// The four state boxes, in their order on the dialog ("Ready" ... "Completion").
+enum StateBox { kBoxReady = 0, kBoxBlowing = 1, kBoxAnalyzing = 2, kBoxCompletion = 3 };
+
+constexpr uint64_t kMinFreeBytes = 5000000;
+constexpr const char* kDiskFullMessage = "Disk full !!!\r\nBackup data file.";
+constexpr const char* kNotValidMessage = "Not a valid ID, Name set";
+
+class MeasureEffects {
+  public:
+    virtual ~MeasureEffects() = default;
+    virtual void ShowStatus(const char* text) = 0;
+    virtual void MarkState(int box) = 0;
+    virtual void ClearStates() = 0;
+    virtual void ShowMode(const char* text) = 0;
+    virtual void Send(const char* command) = 0;
+    virtual int64_t Now() = 0; // seconds since 1970-01-01 UTC
+    virtual void TakePhoto() = 0;
+    virtual void StoreResult() = 0;
+    virtual void RestartCamera() = 0;
+    virtual void Beep() = 0;
+    virtual void ShowMessage(const char* text) = 0;
+    virtual bool IsValidMember(const MeasureRecord& record) = 0;
+};
+
+// What the state machine reads and writes; the program binds it to its globals.
+struct MeasureContext {
+    int& state;
+    const AppSettings& settings;
+    MeasureRecord& record;
+    int& deviceTotal;
+};
+
+// g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal.
+MeasureContext ProgramMeasureContext();
+
+// One received line, `chars` characters of `text` (NULs and other noise included). Does
+// nothing while Idle.
+void HandleAnalyzerLine(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars);
+
+// The Measure dialog initialises.
+void ResetMeasureState(MeasureContext& ctx);
+
+// Cards are polled only while no measurement is under way.
+bool CardPollAllowed(int state);
+
+// A card was read into the record; `previousId` is a copy of the record's ID field from
+// before the read. A new ID
+// identifies the subject (true); the same card lying on the reader changes nothing.
+bool OnCardRead(MeasureContext& ctx, const char (&previousId)[sizeof(MeasureRecord::ID)]);
+
+// The member selection closed; `chosen` is null when it was cancelled. Either way the
+// subject counts as identified, from any state.
+void OnMemberSelectionClosed(MeasureContext& ctx, const MemberEntry* chosen);
+
+struct StartRequest {
+    bool freeSpaceKnown = false;
+    uint64_t freeBytes = 0;
+    const char* typedId = "";   // the ID edit, used only when the state is Idle
+    const char* typedName = ""; // the Name edit, likewise
+    bool channelExists = false;
+};
+
+enum class StartOutcome { DiskFull, Ignored, NotValid, NoChannel, Sent };
+
+StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequest& request);
