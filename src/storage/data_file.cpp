@@ -31,28 +31,27 @@ std::string DataFileName(std::time_t now) {
 }
 
 DataLoad ReadDataFile(const char* path, RecordList& table) {
-    std::vector<uint8_t> bytes;
-    if (file_io::ReadAll(path, bytes) != file_io::Read::Ok)
+    file_io::InputFile in(path);
+    if (!in.IsOpen())
         return DataLoad::CannotOpen;
-    if (bytes.size() < kDataHeaderSize)
+    const int64_t size = in.Size();
+    int32_t header[2];
+    if (size < kDataHeaderSize || !in.Read(header, sizeof header))
         return DataLoad::Broken;
-    int32_t count, magic;
-    std::memcpy(&count, bytes.data(), 4);
-    std::memcpy(&magic, bytes.data() + 4, 4);
-    if (magic != kDataFileMagic || count < 0)
+    const int32_t count = header[0];
+    if (header[1] != kDataFileMagic || count < 0 ||
+        (size - kDataHeaderSize) / static_cast<int64_t>(sizeof(MeasureRecord)) < count)
         return DataLoad::Broken;
-    if ((bytes.size() - kDataHeaderSize) / sizeof(MeasureRecord) < static_cast<size_t>(count))
-        return DataLoad::Broken;
+    std::vector<MeasureRecord> records;
     try {
-        std::vector<MeasureRecord> records(static_cast<size_t>(count));
-        if (count > 0)
-            std::memcpy(records.data(), bytes.data() + kDataHeaderSize,
-                        sizeof(MeasureRecord) * records.size());
         records.reserve(static_cast<size_t>(count) + kRecordGrowth);
-        table.records = std::move(records);
+        records.resize(static_cast<size_t>(count));
     } catch (const std::bad_alloc&) {
         return DataLoad::NoMemory;
     }
+    if (!in.Read(records.data(), sizeof(MeasureRecord) * records.size()))
+        return DataLoad::Broken;
+    table.records = std::move(records);
     table.capacity = count + kRecordGrowth;
     table.savedCount = count;
     return DataLoad::Loaded;

@@ -21,11 +21,19 @@ int SyncToDisk(FILE* f) {
 #endif
 }
 
-bool Seek(FILE* f, int64_t offset) {
+bool Seek(FILE* f, int64_t offset, int origin = SEEK_SET) {
 #ifdef _WIN32
-    return _fseeki64(f, offset, SEEK_SET) == 0;
+    return _fseeki64(f, offset, origin) == 0;
 #else
-    return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+    return fseeko(f, static_cast<off_t>(offset), origin) == 0;
+#endif
+}
+
+int64_t Tell(FILE* f) {
+#ifdef _WIN32
+    return _ftelli64(f);
+#else
+    return static_cast<int64_t>(ftello(f));
 #endif
 }
 } // namespace
@@ -48,6 +56,29 @@ Read ReadAll(const char* path, std::vector<uint8_t>& out) {
         ok = false;
     std::fclose(f);
     return ok ? Read::Ok : Read::Failed;
+}
+
+InputFile::InputFile(const char* path) : file_(std::fopen(path, "rb")) {}
+
+InputFile::~InputFile() {
+    if (file_)
+        std::fclose(AsFile(file_));
+}
+
+int64_t InputFile::Size() {
+    if (!file_)
+        return -1;
+    FILE* f = AsFile(file_);
+    const int64_t here = Tell(f);
+    if (here < 0 || !Seek(f, 0, SEEK_END))
+        return -1;
+    const int64_t size = Tell(f);
+    Seek(f, here);
+    return size;
+}
+
+bool InputFile::Read(void* data, size_t size) {
+    return file_ && (size == 0 || std::fread(data, 1, size, AsFile(file_)) == size);
 }
 
 bool Exists(const char* path) {

@@ -15,6 +15,23 @@ Read ReadAll(const char* path, std::vector<uint8_t>& out);
 
 bool Exists(const char* path);
 
+// A file opened for reading, for loaders that read straight into their own buffers.
+class InputFile {
+  public:
+    explicit InputFile(const char* path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool IsOpen() const { return file_ != nullptr; }
+    int64_t Size(); // -1 when unknown
+    // True only when all `size` bytes were read.
+    bool Read(void* data, size_t size);
+
+  private:
+    void* file_ = nullptr; // FILE*
+};
+
 // Creates (or empties) the file and writes the bytes.
 bool CreateWith(const char* path, const void* data, size_t size);
 
