@@ -17,7 +17,9 @@ CMainFrame::~CMainFrame() = default;
 bool CMainFrame::CreateMainFrame() {
     HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
     return CreateFrame(kFrameClass, fw::LoadStringResource(IDS_APP_TITLE),
-                       WS_OVERLAPPEDWINDOW | WS_MAXIMIZE, icon);
+                       // Maximised when shown: a window created with WS_MAXIMIZE already
+                       // counts as maximised and would keep its default size.
+                       WS_OVERLAPPEDWINDOW, icon);
 }
 
 bool CMainFrame::OnCreate() {
