@@ -1,6 +1,7 @@
 #include "app/quelma_view.h"
 
 #include "app/app_state.h"
+#include "app/commands.h"
 #include "app/device_startup.h"
 #include "framework/app.h"
 #include "framework/message_box.h"
@@ -32,6 +33,11 @@ void CQuelmaView::OnInitialUpdate() { RunDeviceStartup(*this); }
 
 bool CQuelmaView::HandlesCommand(int id) const {
     switch (id) {
+    case ID_CMD_REGISTRATION:
+    case ID_CMD_MEASURE:
+    case ID_CMD_RESULT:
+    case ID_CMD_SETTING:
+    case ID_CMD_BACKUP:
     case ID_CMD_EXIT:
     case ID_CMD_DISP_RES:
         return true;
@@ -41,8 +47,26 @@ bool CQuelmaView::HandlesCommand(int id) const {
 
 void CQuelmaView::OnCommand(int id) {
     switch (id) {
+    case ID_CMD_REGISTRATION:
+        RunRegistrationCommand(*this);
+        break;
+    case ID_CMD_MEASURE:
+        RunMeasureCommand(*this);
+        break;
+    case ID_CMD_RESULT:
+        RunResultCommand(*this);
+        break;
+    case ID_CMD_SETTING:
+        RunSettingCommand(*this);
+        break;
+    case ID_CMD_BACKUP:
+        RunBackupCommand(*this);
+        break;
     case ID_CMD_EXIT:
         OnExit();
+        break;
+    case ID_CMD_DISP_RES:
+        OnRecordStored(*this);
         break;
     }
 }
