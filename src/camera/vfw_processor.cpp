@@ -32,6 +32,30 @@ template <typename F> LRESULT SetCallback(HWND hwnd, UINT msg, F callback) {
     return SendMessageA(hwnd, msg, 0, reinterpret_cast<LPARAM>(callback));
 }
 
+// Waits for the objects while still answering messages that other threads send to this
+// thread's windows: the capture thread may send to the dialog that hosts its window (for
+// instance activation messages while the window goes away), and a plain wait would hold
+// both threads until the time runs out.
+DWORD WaitAnsweringSent(DWORD count, const HANDLE* handles, DWORD timeoutMs) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        DWORD left = INFINITE;
+        if (timeoutMs != INFINITE) {
+            const ULONGLONG spent = GetTickCount64() - start;
+            left = spent >= timeoutMs ? 0 : static_cast<DWORD>(timeoutMs - spent);
+        }
+        const DWORD r = MsgWaitForMultipleObjects(count, handles, FALSE, left, QS_SENDMESSAGE);
+        if (r != WAIT_OBJECT_0 + count)
+            return r;
+    }
+}
+
+DWORD WaitAnsweringSent(HANDLE handle, DWORD timeoutMs) {
+    return WaitAnsweringSent(1, &handle, timeoutMs);
+}
+
 bool WriteAll(HANDLE file, const void* data, DWORD size) {
     DWORD written = 0;
     return WriteFile(file, data, size, &written, nullptr) && written == size;
@@ -114,7 +138,7 @@ BOOL CVFWImageProcessor::Initialize() {
         m_nThreadId = threadId;
         // No time limit, but a thread that died before creating the window ends the wait.
         const HANDLE waits[] = {m_evFrame.Get(), m_pThread.Get()};
-        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        WaitAnsweringSent(2, waits, INFINITE);
     }
 
     if (m_hCapWnd) {
@@ -251,7 +275,7 @@ BOOL CVFWImageProcessor::GrabFrame(std::unique_ptr<uint8_t[]>* frame, uint32_t* 
     SetDestination(buffer.get(), layout.total);
     ResetEvent(m_evFrame.Get());
     const bool delivered = vfw::Send(m_hCapWnd, vfw::kGrabFrame) &&
-                           WaitForSingleObject(m_evFrame.Get(), kGrabWaitMs) == WAIT_OBJECT_0;
+                           WaitAnsweringSent(m_evFrame.Get(), kGrabWaitMs) == WAIT_OBJECT_0;
     SetDestination(nullptr, 0);
 
     if (!delivered) {
@@ -316,7 +340,7 @@ void CVFWImageProcessor::Shutdown() {
     if (m_pThread.Valid()) {
         PostThreadMessageA(m_nThreadId, WM_QUIT, 0, 0);
         for (int i = 0; i < kStopPolls; ++i) {
-            if (WaitForSingleObject(m_pThread.Get(), kStopPollMs) != WAIT_TIMEOUT)
+            if (WaitAnsweringSent(m_pThread.Get(), kStopPollMs) != WAIT_TIMEOUT)
                 break;
         }
         m_pThread.Reset();
