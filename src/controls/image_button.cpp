@@ -4,6 +4,7 @@
 #include "controls/face_recolour.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 
 using namespace controls;
@@ -45,26 +46,6 @@ TEST(ControlsFitSpan, ScaledLengthIsTruncated) {
     EXPECT_EQ(ScaleLength(49, 0.6f), 29); // 29.4
     EXPECT_EQ(ScaleLength(48, 1.0f), 48);
     EXPECT_EQ(ScaleLength(48, 0.0f), 0);
-}
-
-TEST(ControlsBevel, RingShadesRaisedAndPressed) {
-    struct Row {
-        int ring;
-        Shade raisedTl, raisedBr, pressedTl, pressedBr;
-    };
-    const Row table[] = {
-        {1, Shade::Black, Shade::Black, Shade::Black, Shade::Black},
-        {2, Shade::Beige, Shade::LightGrey, Shade::Black, Shade::Black},
-        {3, Shade::Beige, Shade::LightGrey, Shade::White, Shade::LightGrey},
-        {4, Shade::Beige, Shade::Beige, Shade::White, Shade::LightGrey},
-    };
-    for (const Row& row : table) {
-        SCOPED_TRACE(row.ring);
-        EXPECT_EQ(BevelRing(row.ring, false).topLeft, row.raisedTl);
-        EXPECT_EQ(BevelRing(row.ring, false).bottomRight, row.raisedBr);
-        EXPECT_EQ(BevelRing(row.ring, true).topLeft, row.pressedTl);
-        EXPECT_EQ(BevelRing(row.ring, true).bottomRight, row.pressedBr);
-    }
 }
 
 TEST(ControlsHeaderLayout, MarginsArrowPlaceAndPressedShift) {
