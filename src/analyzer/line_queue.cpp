@@ -25,6 +25,12 @@ bool LineQueue::Pop(ReceivedLine& out) {
     return true;
 }
 
+void LineQueue::DropNewest() {
+    std::lock_guard<std::mutex> guard(m_Lock);
+    if (!m_Lines.empty())
+        m_Lines.pop_back();
+}
+
 size_t LineQueue::Size() const {
     std::lock_guard<std::mutex> guard(m_Lock);
     return m_Lines.size();

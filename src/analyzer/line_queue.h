@@ -17,6 +17,8 @@ class LineQueue {
 
     void Push(const char* text, int chars, int length);
     bool Pop(ReceivedLine& out);
+    // Takes back the line just pushed, when its notification could not be posted.
+    void DropNewest();
     size_t Size() const;
     void Clear();
 

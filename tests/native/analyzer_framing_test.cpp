@@ -115,6 +115,11 @@ TEST(AnalyzerLineQueue, KeepsOrderAndDropsTheOldestWhenNobodyReads) {
     EXPECT_STREQ(line.text, "INI 3");
     EXPECT_EQ(line.chars, 5);
     EXPECT_EQ(line.length, 6);
+    queue.Push("STA", 3, 4);
+    queue.DropNewest(); // its notification could not be posted
+    while (queue.Pop(line))
+        EXPECT_STRNE(line.text, "STA");
+    queue.Push("END", 3, 4);
     queue.Clear();
     EXPECT_FALSE(queue.Pop(line));
 }
