@@ -143,7 +143,7 @@ Picture MakePicture(const PictureFormat& f, uint32_t frameNumber, int driverInde
     canvas.Fill(static_cast<int>((frameNumber * 4u) % static_cast<uint32_t>(w)), 0, band, h,
                 {255, 128, 0});
     const int scale = std::max(1, h / 48);
-    canvas.Fill(0, 0, 13 * 4 * scale, 7 * scale, {0, 0, 0});
+    canvas.Fill(0, 0, 25 * scale, 7 * scale, {0, 0, 0}); // room for six digits
     canvas.Number(scale, scale, scale, frameNumber, {255, 255, 255});
     canvas.Fill(0, h - 7 * scale, 5 * 4 * scale, 7 * scale, {0, 0, 0});
     canvas.Number(scale, h - 6 * scale, scale, static_cast<uint32_t>(driverIndex), {255, 255, 0});

@@ -77,6 +77,11 @@ CapStatus Status(HWND capWnd) {
     return status;
 }
 
+// WS_CHILD or WS_POPUP, whichever the window's style holds.
+DWORD Kind(HWND hwnd) {
+    return static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE)) & (WS_CHILD | WS_POPUP);
+}
+
 std::string DriverName(HWND capWnd) {
     char name[80] = {};
     vfw::Send(capWnd, vfw::kDriverGetName, sizeof name, name);
@@ -390,7 +395,7 @@ TEST_F(CameraPreview, FrozenAfterGrabUntilRestarted) {
     ASSERT_TRUE(StartCamera(camera, parent_, photo_));
     const HWND cap = camera.m_hCapWnd;
     EXPECT_EQ(GetParent(cap), parent_);
-    EXPECT_EQ(GetWindowLongPtrA(cap, GWL_STYLE) & (WS_CHILD | WS_POPUP), WS_CHILD);
+    EXPECT_EQ(Kind(cap), static_cast<DWORD>(WS_CHILD));
     EXPECT_TRUE(IsWindowVisible(cap));
     RECT rc{};
     GetWindowRect(cap, &rc);
@@ -426,7 +431,7 @@ TEST_F(CameraPreview, DetachedIsAHiddenPopup) {
     const HWND cap = camera.m_hCapWnd;
     ASSERT_TRUE(camera.DetachPreview());
     EXPECT_EQ(GetParent(cap), nullptr);
-    EXPECT_EQ(GetWindowLongPtrA(cap, GWL_STYLE) & (WS_CHILD | WS_POPUP), WS_POPUP);
+    EXPECT_EQ(Kind(cap), static_cast<DWORD>(WS_POPUP));
     RECT rc{};
     GetWindowRect(cap, &rc);
     EXPECT_EQ(rc.right - rc.left, 0);
@@ -504,6 +509,24 @@ TEST_F(CameraLifecycle, DestructorStopsTheCamera) {
     fw::UniqueHandle threadCopy(thread);
     EXPECT_EQ(WaitForSingleObject(threadCopy.Get(), 0), WAIT_OBJECT_0);
     EXPECT_FALSE(IsWindow(cap));
+}
+
+TEST_F(CameraLifecycle, DialogClosedBeforeTheCamera) {
+    MakeDialog();
+    CVFWImageProcessor camera;
+    ASSERT_TRUE(StartCamera(camera, parent_, photo_));
+    HANDLE thread = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), camera.m_pThread.Get(), GetCurrentProcess(),
+                                &thread, SYNCHRONIZE, FALSE, 0));
+    fw::UniqueHandle threadCopy(thread);
+    // The dialog's window goes first and takes the live picture with it.
+    DestroyWindow(parent_);
+    parent_ = nullptr;
+    const auto start = std::chrono::steady_clock::now();
+    camera.Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(WaitForSingleObject(threadCopy.Get(), 0), WAIT_OBJECT_0);
+    EXPECT_EQ(camera.m_nConnectState, -1);
 }
 
 TEST_F(CameraLifecycle, Callbacks) {
