@@ -293,7 +293,11 @@ BOOL CVFWImageProcessor::SaveImage(const char* path) {
     ClearError();
     std::unique_ptr<uint8_t[]> frame;
     uint32_t size = 0;
-    if (!path || !GrabFrame(&frame, &size))
+    if (!path) {
+        m_nError = kCamErrorGeneral;
+        return FALSE;
+    }
+    if (!GrabFrame(&frame, &size))
         return FALSE;
 
     // Written under a scratch name and renamed into place, so a failed write never leaves
