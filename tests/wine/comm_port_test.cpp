@@ -4,8 +4,10 @@
 #include "analyzer/analyzer_protocol.h"
 #include "analyzer/comm_port.h"
 #include "analyzer/measure_state.h"
+#include "analyzer/rx_notification.h"
 #include "res/resource.h"
 #include "storage/config_file.h"
+#include "storage/data_file.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -81,6 +83,7 @@ struct Receiver {
     std::vector<Line> lines;
     int notifications = 0;
     std::function<void(const Line&)> onLine;
+    MeasureEffects* dispatch = nullptr; // when set, lines go through HandleRxNotification
 };
 Receiver* g_receiver = nullptr;
 
@@ -96,7 +99,9 @@ LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         const int64_t now = UnixMicrosNow();
         ++g_receiver->notifications;
         ReceivedLine line{};
-        if (g_pCommPort && g_pCommPort->TakeLine(line)) {
+        const bool taken = g_receiver->dispatch ? HandleRxNotification(*g_receiver->dispatch, &line)
+                                                : g_pCommPort && g_pCommPort->TakeLine(line);
+        if (taken) {
             g_receiver->lines.push_back(
                 {std::string(line.text, static_cast<size_t>(line.chars)), line.length, now});
             if (g_receiver->onLine)
@@ -244,6 +249,25 @@ class CommPortExchange : public CommPortTest {
     SimulatedAnalyzer sim_;
 };
 
+// Drives the state machine with the lines as they arrive, answering through the channel.
+class ChannelEffects : public MeasureEffects {
+  public:
+    void ShowStatus(const char* text) override { events.push_back(std::string("status:") + text); }
+    void MarkState(int box) override { events.push_back("mark:" + std::to_string(box)); }
+    void ClearStates() override { events.push_back("clear"); }
+    void ShowMode(const char*) override {}
+    void Send(const char* command) override { sent += g_pCommPort->Send(command); }
+    int64_t Now() override { return 1700000000; }
+    void TakePhoto() override {}
+    void StoreResult() override { events.push_back("store"); }
+    void RestartCamera() override {}
+    void Beep() override {}
+    void ShowMessage(const char*) override {}
+    bool IsValidMember(const MeasureRecord&) override { return true; }
+    std::vector<std::string> events;
+    int sent = 0;
+};
+
 TEST_F(CommPortTest, RefusesIndexesOutsideTheTablesWithoutTouchingAnything) {
     EXPECT_EQ(CCommPort::Close(), 0);
     EXPECT_EQ(CCommPort::Open(21, window_), 9);
@@ -268,25 +292,6 @@ TEST_F(CommPortTest, UnmappedPortGives4AndClosesCleanly) {
     EXPECT_EQ(g_pCommPort, nullptr);
     EXPECT_EQ(CCommPort::Close(), 0);
 }
-
-// Drives the state machine with the lines as they arrive, answering through the channel.
-class ChannelEffects : public MeasureEffects {
-  public:
-    void ShowStatus(const char* text) override { events.push_back(std::string("status:") + text); }
-    void MarkState(int box) override { events.push_back("mark:" + std::to_string(box)); }
-    void ClearStates() override { events.push_back("clear"); }
-    void ShowMode(const char*) override {}
-    void Send(const char* command) override { sent += g_pCommPort->Send(command); }
-    int64_t Now() override { return 1700000000; }
-    void TakePhoto() override {}
-    void StoreResult() override { events.push_back("store"); }
-    void RestartCamera() override {}
-    void Beep() override {}
-    void ShowMessage(const char*) override {}
-    bool IsValidMember(const MeasureRecord&) override { return true; }
-    std::vector<std::string> events;
-    int sent = 0;
-};
 
 TEST_F(CommPortExchange, OpensConfiguresAndRunsAWholeMeasurement) {
     StartSim("--pause 5 --unit M --total 123 --value 0.045");
@@ -330,6 +335,33 @@ TEST_F(CommPortExchange, OpensConfiguresAndRunsAWholeMeasurement) {
     EXPECT_TRUE(sim_.WaitForLog("< $RECALL\\r\\n", 2000));
     EXPECT_TRUE(sim_.WaitForLog("< $START\\r\\n", 2000));
     EXPECT_EQ(sim_.LogText().find("< $FAST"), std::string::npos);
+}
+
+// A line notified just before the state went back to Idle is taken and ignored, so the next
+// measurement's first notification reads its own line, not the stale one.
+TEST_F(CommPortExchange, NotificationsHandledWhileIdleStillTakeTheirLine) {
+    StartSim();
+    const int savedTotal = g_nDeviceTotal;
+    const MeasureRecord savedRecord = g_CurrentRecord;
+    ChannelEffects fx;
+    receiver_.dispatch = &fx;
+    g_nMeasureState = MeasureState::Measuring;
+    ASSERT_EQ(CCommPort::Open(kCom - 1, window_), 0);
+    // All three are on their way before the UI thread sees the first.
+    sim_.Command("raw $WAI\\r\\n$END\\r\\n$BAT\\r\\n");
+    ASSERT_TRUE(WaitForLines(3)) << receiver_.lines.size();
+    EXPECT_EQ(g_nMeasureState, MeasureState::Idle);
+    EXPECT_EQ(fx.events.back(), "clear") << "BAT came after END and was ignored";
+
+    g_nMeasureState = MeasureState::Started;
+    sim_.Command("send STA");
+    ASSERT_TRUE(WaitForLines(4));
+    EXPECT_EQ(receiver_.lines.back().text, "STA\r");
+    EXPECT_EQ(fx.events.back(), "mark:1");
+    ReceivedLine left{};
+    EXPECT_FALSE(g_pCommPort->TakeLine(left));
+    g_nDeviceTotal = savedTotal;
+    g_CurrentRecord = savedRecord;
 }
 
 TEST_F(CommPortExchange, NoiseAndSplitWritesStillGiveWholeLinesInOrder) {
