@@ -185,9 +185,13 @@ class SimulatedAnalyzer {
         Command("quit");
         // It removes its link as it ends.
         PumpUntil([&] { return !Exists(link_); }, 5000);
-        for (const char* name : {"/ready", "/log", "/control"})
-            DeleteFileA(ZPath(dir_ + name).c_str());
-        RemoveDirectoryA(ZPath(dir_).c_str());
+        PumpUntil(
+            [&] {
+                for (const char* name : {"/ready", "/log", "/control"})
+                    DeleteFileA(ZPath(dir_ + name).c_str());
+                return RemoveDirectoryA(ZPath(dir_).c_str()) != 0;
+            },
+            1000);
     }
 
     const std::string& Error() const { return error_; }
