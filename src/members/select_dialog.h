@@ -7,6 +7,7 @@
 #include "storage/records.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 class CSelect : public fw::Dialog {
   public:
