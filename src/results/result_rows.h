@@ -27,6 +27,8 @@ class ResultRows {
     int RecordAt(int row) const;
     const MeasureRecord* RecordOfRow(int row) const;
     LowHiRule RowWriter() const { return writer_; }
+    // Every row was rewritten by the writer that always fills "Low" and "Hi".
+    void MarkRefreshed() { writer_ = LowHiRule::Always; }
     // Cell text as the list shows it; "" outside the rows.
     size_t CellText(int row, int column, char* out, size_t size) const;
     std::string CellString(int row, int column) const;
