@@ -15,6 +15,7 @@
 //   wdrive click CAPTION ID                posts BM_CLICK to control ID
 //   wdrive key CAPTION ID VK               posts a key press to control ID (0 = window)
 //   wdrive get-text CAPTION ID
+//   wdrive get-edit CAPTION ID             the text through WM_GETTEXT (edit controls)
 //   wdrive set-text CAPTION ID TEXT
 //   wdrive check CAPTION ID                prints the check state
 //   wdrive set-check CAPTION ID 0|1        clicks the box until it has that state
@@ -285,6 +286,13 @@ int main(int argc, char** argv) {
         PostMessageA(control, WM_KEYUP, vk, 0xC0000001);
     } else if (action == "get-text") {
         std::printf("%s\n", WindowText(control).c_str());
+    } else if (action == "get-edit") {
+        // An edit keeps its text to itself: GetWindowText from another process cannot see it.
+        char text[1024] = {};
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                            SMTO_ABORTIFHUNG, 5000, &copied);
+        std::printf("%s\n", text);
     } else if (action == "set-text") {
         SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(4).c_str()));
     } else if (action == "check") {

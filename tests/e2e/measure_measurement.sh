@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# A measurement end to end with the simulated analyzer on COM3, the stand-in camera and card
+# reader: a typed member through "Blow" and "Analyzing" to the stored record and its photo;
+# start pressed twice sends one recall; an unregistered pair is refused; Measure pressed
+# hides and shows again with empty edits; a measurement goes on while the dialog is hidden;
+# a card fills ID and Name once with one acknowledgement.
+source "$(dirname "$0")/lib.bash"
+source "$(dirname "$0")/measure_lib.bash"
+new_install
+new_data_file
+write_config 1 1 "ID1:NM1" "ID2:NM2"
+mkdir -p "$QUELMA_CARD_DIR"
+"$QUELMA_ROOT/scripts/card" make member1 --id ID1 --name NM1 >/dev/null || fail "cannot make the card"
+start_sim --pause 1000 --unit M --total 77 --value 0.045
+
+start_and_open_measure
+M="=Measure"
+expect_eq "$(wd get-text "$M" 1030)" "Ready" "status display"
+expect_eq "$(wd get-text "$M" 1013)" "Normal" "mode text"
+
+# A typed member; start pressed twice in a row.
+wd set-text "$M" 1003 ID1
+wd set-text "$M" 1004 NM1
+t0=$(date +%s)
+wd click "$M" 1006
+wd click "$M" 1006
+wait_for "1" 10 check "$M" 1008
+wait_for "Blow" 15 get-text "$M" 1030
+expect_eq "$(wd check "$M" 1009)" 1 "Blowing box"
+wait_for "Analyzing" 15 get-text "$M" 1030
+expect_eq "$(wd check "$M" 1010)" 1 "Analyzing box"
+wait_data_count 1 20
+wait_for "Ready" 15 get-text "$M" 1030
+t1=$(date +%s)
+expect_eq "$(sim_count '< $RECALL\r\n')" 1 "recall commands sent"
+expect_eq "$(sim_count '< $START\r\n')" 1 "start commands sent"
+expect_eq "$(wd check "$M" 1011)" 0 "Completion box cleared by END"
+expect_eq "$(wd get-text "$M" 1031)" "Total : 77" "total display"
+
+rec="$(record_fields 0)"
+expect_eq "$(field "$rec" id)" ID1 "ID"
+expect_eq "$(field "$rec" name)" NM1 "Name"
+expect_eq "$(field "$rec" mode)" "1 level=0 unit=1" "Mode, Level, Unit"
+expect_eq "$(field "$rec" low)" "0.030 hi=0.080 value=0.045" "Low, Hi, Value"
+expect_eq "$(field "$rec" photo)" "1 number=0" "Photo, Number"
+t="$(field "$rec" time)"
+[ "$t" -ge "$t0" ] && [ "$t" -le "$t1" ] || fail "record time $t outside $t0..$t1"
+photo="$INSTALL/Photo/$(field "$rec" photofile)"
+[ -f "$photo" ] || fail "no photo $photo (have: $(ls "$INSTALL/Photo"))"
+expect_eq "$(stat -c %s "$photo")" 230454 "photo size (320 x 240, 24-bit)"
+expect_eq "$(head -c 2 "$photo")" "BM" "photo file type"
+expect_eq "$(stat -c %s "$INSTALL/Data/$DATA_NAME")" $((8 + 72)) "data file size"
+expect_eq "$(wd lv-count "$M" 1000)" 1 "list rows"
+expect_eq "$(wd lv-text "$M" 1000 0 3)" "0.045 mg/l" "list result"
+expect_eq "$(wd lv-text "$M" 1000 0 9)" "$(field "$rec" photofile)" "list photo cell"
+
+# An unregistered pair.
+wd set-text "$M" 1003 ID1
+wd set-text "$M" 1004 NM2
+wd click "$M" 1006
+wd answer "Not a valid ID, Name set" ok 10000 >/dev/null || fail "no refusal of ID1/NM2"
+sleep 1
+expect_eq "$(sim_count '< $RECALL\r\n')" 1 "no recall for a refused pair"
+
+# Measure: hide, then show again with empty edits.
+expect_eq "$(wd get-edit "$M" 1003)" ID1 "ID edit before hiding"
+wd command "- Quelma" 32774
+wait_for 0 10 visible "$M"
+wd command "- Quelma" 32774
+wait_for 1 10 visible "$M"
+expect_eq "$(wd get-edit "$M" 1003)" "" "ID edit after showing again"
+expect_eq "$(wd get-edit "$M" 1004)" "" "Name edit after showing again"
+
+# A measurement goes on while the dialog is hidden.
+wd set-text "$M" 1003 ID2
+wd set-text "$M" 1004 NM2
+wd click "$M" 1006
+wait_for 1 10 check "$M" 1008
+wd command "- Quelma" 32774
+wait_for 0 10 visible "$M"
+wait_data_count 2 30
+wait_for "Ready" 15 get-text "$M" 1030
+expect_eq "$(field "$(record_fields 1)" name)" NM2 "record stored while hidden"
+expect_eq "$(wd lv-text "$M" 1000 0 1)" "ID2" "hidden list took the new row"
+expect_eq "$(wd lv-text "$M" 1000 1 0)" "2" "renumbered"
+
+# A card laid on the reader while the dialog is hidden is not read; once shown it is, once.
+# (Its ID differs from the last subject's: the same ID again would identify nobody new.)
+"$QUELMA_ROOT/scripts/card" lay member1 >/dev/null
+sleep 1
+expect_eq "$(grep -c 0x44 "$QUELMA_CARD_DIR/userport.log" 2>/dev/null || true)" 0 "no card read while hidden"
+wd command "- Quelma" 32774
+wait_for 1 10 visible "$M"
+wait_for ID1 10 get-edit "$M" 1003
+expect_eq "$(wd get-edit "$M" 1004)" NM1 "Name from the card"
+sleep 2
+expect_eq "$(grep -c 0x44 "$QUELMA_CARD_DIR/userport.log")" 1 "acknowledgements of one card"
+
+wd command "- Quelma" 32778
+wd answer "Exit this program ?" yes >/dev/null || fail "no exit question"
+expect_eq "$(wait_exit)" 0 "exit code"
+echo "PASS"
