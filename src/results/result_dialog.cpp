@@ -375,7 +375,7 @@ void CResult::OnItemChanged(const NMLISTVIEW& change) {
 
 bool CResult::BeginPrint(HDC dc, ResultPrintInfo& info) {
     TEXTMETRICA metrics{};
-    if (!GetTextMetricsA(dc, &metrics)) {
+    if (!GetTextMetricsA(info.attributeDc ? info.attributeDc : dc, &metrics)) {
         m_PrintSetup = PrintSetup::NoFont;
         return false;
     }

@@ -16,6 +16,9 @@ struct ResultPrintInfo {
     int currentPage = 0;
     int minPage = 0;
     int maxPage = 0;
+    // Where the font is measured: the printer itself when null. A metafile DC answers no
+    // text metrics, so drawing into one takes a reference DC here.
+    HDC attributeDc = nullptr;
 };
 
 // Draws a page's operations: texts with TextOutA at their top-left corner, rules one pixel
