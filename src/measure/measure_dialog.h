@@ -29,6 +29,8 @@ class CMeasure : public fw::Dialog, private MeasureEffects {
     CVFWImageProcessor& Camera() { return m_Camera; }
     CPhotoButton& PhotoControl() { return m_Photo; }
     CMeasureList& RecordList() { return m_List; }
+    // What the analyzer's lines act on: the dialog's own controls and the record store.
+    MeasureEffects& Effects() { return *this; }
 
     int m_bShown = 0;
     HWND m_hViewWnd = nullptr;
