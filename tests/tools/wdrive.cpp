@@ -116,8 +116,7 @@ class RemoteBuffer {
     RemoteBuffer(HWND owner, size_t size) : size_(size) {
         DWORD pid = 0;
         GetWindowThreadProcessId(owner, &pid);
-        process_ =
-            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
         if (process_)
             address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
     }
@@ -191,8 +190,7 @@ int ListColumnClick(HWND list, int column) {
     nm.iItem = -1;
     nm.iSubItem = column;
     remote.Write(0, &nm, sizeof nm);
-    SendMessageA(GetParent(list), WM_NOTIFY, nm.hdr.idFrom,
-                 reinterpret_cast<LPARAM>(remote.Address()));
+    SendMessageA(GetParent(list), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(remote.Address()));
     return 0;
 }
 
@@ -213,9 +211,8 @@ int main(int argc, char** argv) {
     if (action == "list") {
         for (HWND hwnd : TopLevelWindows())
             if (!WindowText(hwnd).empty())
-                std::printf("%p %d %s [%s]\n", static_cast<void*>(hwnd),
-                            IsWindowVisible(hwnd) ? 1 : 0, WindowText(hwnd).c_str(),
-                            ClassOf(hwnd).c_str());
+                std::printf("%p %d %s [%s]\n", static_cast<void*>(hwnd), IsWindowVisible(hwnd) ? 1 : 0,
+                            WindowText(hwnd).c_str(), ClassOf(hwnd).c_str());
         return 0;
     }
     if (action == "wait-window") {
@@ -302,8 +299,7 @@ int main(int argc, char** argv) {
         std::printf("%d\n", static_cast<int>(SendMessageA(control, BM_GETCHECK, 0, 0)));
     } else if (action == "set-check") {
         const int want = std::atoi(argv[4]);
-        for (int i = 0; i < 3 && static_cast<int>(SendMessageA(control, BM_GETCHECK, 0, 0)) != want;
-             ++i) {
+        for (int i = 0; i < 3 && static_cast<int>(SendMessageA(control, BM_GETCHECK, 0, 0)) != want; ++i) {
             SendMessageA(control, BM_CLICK, 0, 0);
         }
     } else if (action == "lv-count") {
