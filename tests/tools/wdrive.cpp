@@ -180,17 +180,19 @@ int ListSelect(HWND list, int row) {
 }
 
 int ListColumnClick(HWND list, int column) {
-    RemoteBuffer remote(list, sizeof(NMLISTVIEW));
-    if (!remote.Ok())
-        return Fail("lv-click-column", "no access to the program's memory");
-    NMLISTVIEW nm{};
-    nm.hdr.hwndFrom = list;
-    nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
-    nm.hdr.code = LVN_COLUMNCLICK;
-    nm.iItem = -1;
-    nm.iSubItem = column;
-    remote.Write(0, &nm, sizeof nm);
-    SendMessageA(GetParent(list), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(remote.Address()));
+    // Wine delivers no WM_NOTIFY between processes, so the heading is clicked instead: the
+    // header and the list then notify their parent inside the program.
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    if (!header)
+        return Fail("lv-click-column", "the list has no header");
+    int x = 0;
+    for (int i = 0; i < column; ++i)
+        x += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
+    x += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0)) / 2;
+    const LPARAM at = MAKELPARAM(x, 4);
+    SendMessageA(header, WM_MOUSEMOVE, 0, at);
+    SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(header, WM_LBUTTONUP, 0, at);
     return 0;
 }
 

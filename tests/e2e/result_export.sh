@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The Result window of the real program: a prepared data file opens newest first, the
+# level filter leaves the three Normal records oldest first, two clicks on "Name" sort them
+# up and down, and "Excel" pokes the 30 cells r3c1..r5c10 into the stand-in spreadsheet.
+source "$(dirname "$0")/lib.bash"
+# The workbook is named from the data file's path cut at its first ".": an install folder
+# without one keeps the workbook beside the data file.
+OWN_DIR="$(mktemp -d /tmp/quelma_result_XXXXXX)"
+INSTALL="$OWN_DIR/install"
+trap 'rm -rf "$OWN_DIR"; e2e_cleanup' EXIT
+new_install
+wine_env_associate_xls "$WIN_BIN/quelma-sheet.exe"
+[ -x "$WIN_BIN/quelma-sheet.exe" ] || fail "missing $WIN_BIN/quelma-sheet.exe"
+
+# Five records: Fast, Normal, Normal, Fast, Normal, one day apart at noon UTC.
+python3 - "$INSTALL/Data/$DATA_NAME" "$YEAR" <<'PY'
+import struct, sys, calendar
+path, year = sys.argv[1], int(sys.argv[2])
+rows = [("M1", "Alice", 0, 1, 0.0), ("M2", "Bob", 1, 0, 0.1), ("M3", "Carol", 1, 0, 0.2),
+        ("M4", "Dave", 0, 2, 0.0), ("M5", "Eve", 1, 0, 0.05)]
+with open(path, "wb") as f:
+    f.write(struct.pack("<iI", len(rows), 0x499602d2))
+    for n, (id_, name, mode, level, value) in enumerate(rows):
+        t = calendar.timegm((year, 1, 10 + n, 12, 0, 0))
+        f.write(struct.pack("<10s20s4s6sqBBBBfffB3si", id_.encode(), name.encode(), b"", b"",
+                            t, mode, level, 1, 0, 0.03, 0.08, value, 0, b"", n))
+PY
+# Settings with the analyzer on COM9, which nothing links: the port question comes up.
+python3 - "$INSTALL/QUELMA.CFG" <<'PY'
+import struct, sys
+with open(sys.argv[1], "wb") as f:
+    f.write(struct.pack("<iiiiffiii", 0, 0, 0, 0, 0.1, 0.25, 8, 2, 2))
+    for id_, name in (("M1", "Alice"), ("M5", "Eve")):
+        f.write(struct.pack("<10s20s4s2si", id_.encode(), name.encode(), b"", b"", 1))
+PY
+
+# The stand-in spreadsheet inherits this from the program that starts it.
+export QUELMA_SHEET_LOG="$E2E_DIR/sheet.log"
+start_quelma
+answer_no_port_search
+wd wait-window "- Quelma" 20000 >/dev/null || fail "no main window"
+
+wd command "- Quelma" 32775
+result="Data\\$DATA_NAME"
+caption="$(wd wait-window "$result" 10000)" || fail "no Result window"
+expect_eq "$caption" "Quelma $(winepath -w "$INSTALL")\\Data\\$DATA_NAME" "Result caption"
+expect_eq "$(wd lv-count "$result" 1000)" 5 "rows"
+expect_eq "$(wd lv-text "$result" 1000 0 2)" "Eve" "newest first"
+expect_eq "$(wd lv-text "$result" 1000 4 0)" "5" "row number"
+
+# "All" of the level unticked: the Normal " All" radio comes on; OK filters.
+wd set-check "$result" 1010 0 >/dev/null
+expect_eq "$(wd check "$result" 1025)" 1 "Normal All radio"
+wd click "$result" 1030
+sleep 0.5
+expect_eq "$(wd lv-count "$result" 1000)" 3 "filtered rows"
+expect_eq "$(wd lv-text "$result" 1000 0 2)" "Bob" "filtered list oldest first"
+
+wd lv-click-column "$result" 1000 2 >/dev/null
+expect_eq "$(wd lv-text "$result" 1000 0 2),$(wd lv-text "$result" 1000 2 2)" "Bob,Eve" "ascending"
+wd lv-click-column "$result" 1000 2 >/dev/null
+expect_eq "$(wd lv-text "$result" 1000 0 2),$(wd lv-text "$result" 1000 2 2)" "Eve,Bob" "descending"
+expect_eq "$(wd lv-text "$result" 1000 0 0)" "1" "row numbers follow the order"
+
+wd click "$result" 1032
+book="$INSTALL/Data/Quelma$YEAR.xls"
+for ((i = 0; i < 300; i++)); do
+    [ -f "$QUELMA_SHEET_LOG" ] && [ "$(grep -c '^POKE' "$QUELMA_SHEET_LOG")" -ge 30 ] && break
+    sleep 0.1
+done
+[ -f "$QUELMA_SHEET_LOG" ] || fail "the stand-in spreadsheet logged nothing"
+[ -f "$book" ] || fail "the workbook was not copied beside the data file"
+cmp -s "$book" "$INSTALL/Resources/QuelmaForm.xls" || fail "the workbook is not the template"
+pokes="$(grep '^POKE' "$QUELMA_SHEET_LOG" | cut -f3,4 | tr '\t' '=' | tr '\n' ' ')"
+expected="r3c1=1 r3c2=M5 r3c3=Eve r3c4=0.050 mg/l r3c5=$(printf '%02d' $((YEAR - 2000)))_01_14"
+case "$pokes" in
+"$expected"*) ;;
+*) fail "first pokes: $pokes" ;;
+esac
+expect_eq "$(grep -c '^POKE' "$QUELMA_SHEET_LOG")" 30 "pokes"
+expect_eq "$(grep '^POKE' "$QUELMA_SHEET_LOG" | tail -n1 | cut -f3)" "r5c10" "last cell"
+expect_eq "$(grep '^POKE' "$QUELMA_SHEET_LOG" | sed -n 21p | cut -f3,4 | tr '\t' '=')" "r5c1=3" "row 5 first cell"
+grep -qiF "CONNECT	$(winepath -w "$book")" "$QUELMA_SHEET_LOG" || fail "no conversation on the workbook"
+
+# Exit hides the window; the Result command shows it again with its rows.
+wd click "$result" 1
+sleep 0.5
+expect_eq "$(wd visible "$result")" 0 "hidden after Exit"
+wd command "- Quelma" 32775
+sleep 0.5
+expect_eq "$(wd visible "$result")" 1 "shown again"
+expect_eq "$(wd lv-count "$result" 1000)" 3 "rows kept"
+echo "PASS"
