@@ -1,0 +1,88 @@
+#include "settings/backup_dialog.h"
+
+#include "framework/message_box.h"
+#include "res/resource.h"
+#include "storage/data_file.h"
+#include "storage/storage_ui.h"
+
+#include <commdlg.h>
+
+#include <ctime>
+#include <vector>
+
+namespace {
+
+constexpr int kPathEdit = 1003;
+constexpr int kSizeText = 1014;
+constexpr int kDurationText = 1015;
+constexpr int kBackupButton = 1005;
+constexpr DWORD kNameChars = 256;
+
+} // namespace
+
+CBackup::CBackup(HWND mainWindow) : fw::Dialog(IDD_BACKUP), m_hMainWnd(mainWindow) {
+}
+
+BOOL CBackup::OnInitDialog() {
+    m_BackupButton.Attach(hwnd(), kBackupButton);
+    m_OkButton.Attach(hwnd(), IDOK);
+    m_BackupButton.SetImage(IDB_BACKUP, 1.0f, 0.0f, RGB(0, 0, 0), nullptr);
+    m_OkButton.SetImage(IDB_EXIT, 1.0f, 0.0f, RGB(0, 0, 0), nullptr);
+
+    m_Path = ::DataFilePath(DataFileName(std::time(nullptr)).c_str());
+    if (m_Path.empty() || !ReadDataFileInfo(m_Path.c_str(), m_Info)) {
+        fw::MessageBox(hwnd(), "File open fail.");
+        return TRUE;
+    }
+    SetItemText(kPathEdit, m_Path.c_str());
+    SetItemText(kSizeText, FileSizeText(m_Info).c_str());
+    SetItemText(kDurationText, DurationText(m_Info).c_str());
+    return TRUE;
+}
+
+bool CBackup::OnCommand(int id, int code, HWND) {
+    if (id != kBackupButton || code != BN_CLICKED)
+        return false;
+    OnBackup();
+    return true;
+}
+
+bool CBackup::ChooseBackupName(std::string& name) {
+    std::vector<char> file(kNameChars, 0);
+    name.copy(file.data(), kNameChars - 1);
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = hwnd();
+    ofn.lpstrFilter = "Data File\0*.DAT\0Text\0*.TXT\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = kNameChars;
+    // A backup goes to a new file: the name must be free to type, only its folder must exist.
+    ofn.Flags = OFN_PATHMUSTEXIST;
+    if (!GetSaveFileNameA(&ofn))
+        return false;
+    name = file.data();
+    return true;
+}
+
+void CBackup::OnBackup() {
+    if (!fw::AskYesNo(hwnd(), "Backup will backup and delete original file. Continue ?"))
+        return;
+    std::string name = BackupSuggestion(m_Path);
+    if (!ChooseBackupName(name))
+        return;
+    const std::string target = BackupTarget(name);
+
+    // An existing file is never overwritten; the data file stays unless the copy is whole.
+    if (m_Path.empty() || !CopyFileA(m_Path.c_str(), target.c_str(), TRUE)) {
+        fw::MessageBox(hwnd(), "Backup fail");
+        return;
+    }
+    if (!DeleteFileA(m_Path.c_str())) {
+        fw::MessageBox(hwnd(), "Backup file is made, but the data file could not be deleted");
+        return;
+    }
+    fw::MessageBox(hwnd(), "Backup is completed. \r\nRestart program and create a new data file.");
+    PostMessageA(m_hMainWnd, WM_CLOSE, 0, 0);
+    EndDialog(IDOK);
+}
