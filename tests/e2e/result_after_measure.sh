@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# A measurement while the Result window is open: the stored record appears at the top of the
+# whole list, renumbered, with its thresholds; while a filter is on, the list stays until the
+# filter is lifted.
+source "$(dirname "$0")/lib.bash"
+source "$(dirname "$0")/measure_lib.bash"
+new_install
+write_config 0 0 "ID1:NM1" "ID2:NM2"
+python3 - "$INSTALL/Data/$DATA_NAME" "$YEAR" <<'PY'
+import struct, sys, calendar
+path, year = sys.argv[1], int(sys.argv[2])
+rows = [("ID2", "NM2", 0, 1, 0.0), ("ID2", "NM2", 1, 0, 0.1)]
+with open(path, "wb") as f:
+    f.write(struct.pack("<iI", len(rows), 0x499602d2))
+    for n, (id_, name, mode, level, value) in enumerate(rows):
+        t = calendar.timegm((year, 1, 10 + n, 12, 0, 0))
+        f.write(struct.pack("<10s20s4s6sqBBBBfffB3si", id_.encode(), name.encode(), b"", b"",
+                            t, mode, level, 1, 0, 0.03, 0.08, value, 0, b"", n))
+PY
+start_sim --pause 300 --unit M --total 5 --value 0.045
+start_and_open_measure
+M="=Measure"
+R="Data\\$DATA_NAME"
+
+wd command "- Quelma" 32775
+wd wait-window "$R" 10000 >/dev/null || fail "no Result window"
+expect_eq "$(wd lv-count "$R" 1000)" 2 "rows before"
+
+measure() {
+    wd set-text "$M" 1003 "$1"
+    wd set-text "$M" 1004 "$2"
+    wd click "$M" 1006
+    wait_data_count "$3" 30
+    wait_for "Ready" 15 get-text "$M" 1030
+}
+
+measure ID1 NM1 3
+wait_for 3 10 lv-count "$R" 1000
+expect_eq "$(wd lv-text "$R" 1000 0 1)" "ID1" "new record on top"
+expect_eq "$(wd lv-text "$R" 1000 0 3)" "0.045 mg/l" "its result"
+expect_eq "$(wd lv-text "$R" 1000 0 7)" "0.030" "its Low cell"
+expect_eq "$(wd lv-text "$R" 1000 2 0)" "3" "last row number"
+
+# Filtered by ID2: a new ID1 record does not join the list until the filter is lifted.
+wd set-check "$R" 1009 0 >/dev/null
+wd set-text "$R" 1003 ID2
+wd click "$R" 1030
+wait_for 2 10 lv-count "$R" 1000
+measure ID1 NM1 4
+sleep 1
+expect_eq "$(wd lv-count "$R" 1000)" 2 "filtered rows after a measurement"
+wd set-check "$R" 1009 1 >/dev/null
+wd click "$R" 1030
+wait_for 4 10 lv-count "$R" 1000
+expect_eq "$(wd lv-text "$R" 1000 0 1),$(wd lv-text "$R" 1000 1 1)" "ID1,ID1" "newest first after the reload"
+echo "PASS"
