@@ -138,10 +138,13 @@ void CRegistration::SetRowTexts(int row, const MemberEntry& entry) {
 void CRegistration::FillRows() {
     // Rebuilding the rows is not the operator choosing one.
     Filling = 1;
+    SendMessageA(m_List.hwnd(), WM_SETREDRAW, FALSE, 0);
     SendMessageA(m_List.hwnd(), LVM_DELETEALLITEMS, 0, 0);
     int row = 0;
     for (const MemberEntry* slot : InUseSlots(MemberTable, g_Settings))
         InsertMemberRow(*slot, row++);
+    SendMessageA(m_List.hwnd(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(m_List.hwnd(), nullptr, TRUE);
     Filling = 0;
 }
 

@@ -1,0 +1,212 @@
+// The Backup dialog: the data file information it shows, and the move of the data file to a
+// chosen name (copy, delete, close the program), with the chosen name given by the test.
+#include "settings/backup_dialog.h"
+#include "wine/registration_world.h"
+
+using namespace dialog_world;
+
+namespace {
+
+constexpr int kPathEdit = 1003;
+constexpr int kSizeText = 1014;
+constexpr int kDurationText = 1015;
+constexpr int kBackupButton = 1005;
+
+// The save-file dialog replaced by the test's answer.
+class TestBackup : public CBackup {
+  public:
+    using CBackup::CBackup;
+    bool cancel = false;
+    std::string chosen;
+    std::string suggested;
+
+  protected:
+    bool ChooseBackupName(std::string& name) override {
+        suggested = name;
+        if (cancel)
+            return false;
+        name = chosen;
+        return true;
+    }
+};
+
+// Stands for the main window: counts the WM_CLOSE it gets.
+class MainWindowStandIn {
+  public:
+    MainWindowStandIn() {
+        static ATOM atom = [] {
+            WNDCLASSA wc{};
+            wc.lpfnWndProc = Proc;
+            wc.hInstance = GetModuleHandleA(nullptr);
+            wc.lpszClassName = "QuelmaBackupTestMain";
+            return RegisterClassA(&wc);
+        }();
+        (void)atom;
+        hwnd_ = CreateWindowExA(0, "QuelmaBackupTestMain", "main", WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                                100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        closes() = 0;
+    }
+    ~MainWindowStandIn() { DestroyWindow(hwnd_); }
+    MainWindowStandIn(const MainWindowStandIn&) = delete;
+    MainWindowStandIn& operator=(const MainWindowStandIn&) = delete;
+    HWND hwnd() const { return hwnd_; }
+    static int& closes() {
+        static int n = 0;
+        return n;
+    }
+
+  private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_CLOSE) {
+            ++closes();
+            return 0;
+        }
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    }
+    HWND hwnd_ = nullptr;
+};
+
+int64_t LocalNoon(int year, int month, int day) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = 12;
+    t.tm_isdst = -1;
+    return static_cast<int64_t>(std::mktime(&t));
+}
+
+class BackupTest : public DialogWorldTest {
+  protected:
+    void SetUp() override {
+        DialogWorldTest::SetUp();
+        WriteRecords({LocalNoon(2026, 1, 2), LocalNoon(2026, 1, 5), LocalNoon(2026, 2, 1)});
+    }
+    void WriteRecords(const std::vector<int64_t>& times) {
+        std::ofstream out(DataPath(), std::ios::binary | std::ios::trunc);
+        const int32_t header[2] = {static_cast<int32_t>(times.size()), kDataFileMagic};
+        out.write(reinterpret_cast<const char*>(header), sizeof header);
+        for (int64_t time : times) {
+            MeasureRecord r{};
+            SetField(r.ID, "M001");
+            r.Time = time;
+            out.write(reinterpret_cast<const char*>(&r), sizeof r);
+        }
+    }
+    INT_PTR Run(TestBackup& dialog, const std::function<void(HWND)>& script) {
+        INT_PTR result = 0;
+        ModalDriver::Drive("Backup", script, [&] { result = dialog.RunModal(nullptr); });
+        PumpFor(50); // the posted WM_CLOSE, if any
+        return result;
+    }
+    std::string Target(const char* name) const { return (folder_ / name).string(); }
+    static bool Exists(const std::string& path) {
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    MainWindowStandIn main_;
+};
+
+class BackupInformation : public BackupTest {};
+class BackupMove : public BackupTest {};
+
+TEST_F(BackupInformation, ShowsPathSizeAndTheDatesOfFirstAndLastRecord) {
+    TestBackup dialog(main_.hwnd());
+    std::string path, size, duration;
+    Run(dialog, [&](HWND d) {
+        path = ItemText(d, kPathEdit);
+        size = ItemText(d, kSizeText);
+        duration = ItemText(d, kDurationText);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(path, DataPath());
+    EXPECT_EQ(size, "224");
+    EXPECT_EQ(duration, "2026-01-02 ~ 2026-02-01");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(MainWindowStandIn::closes(), 0);
+}
+
+TEST_F(BackupInformation, EmptyFileShowsNoDurationAndMissingFileIsReported) {
+    WriteRecords({});
+    TestBackup first(main_.hwnd());
+    std::string size, duration;
+    Run(first, [&](HWND d) {
+        size = ItemText(d, kSizeText);
+        duration = ItemText(d, kDurationText);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(size, "8");
+    EXPECT_EQ(duration, "");
+    EXPECT_TRUE(messages.empty());
+
+    DeleteFileA(DataPath().c_str());
+    TestBackup second(main_.hwnd());
+    std::string path;
+    Run(second, [&](HWND d) {
+        path = ItemText(d, kPathEdit);
+        // Backup may still be pressed: the copy fails and nothing else happens.
+        second.chosen = Target("nothing");
+        Click(d, kBackupButton);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(path, "");
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"File open fail.",
+                                        "Backup will backup and delete original file. Continue ?",
+                                        "Backup fail"}));
+    EXPECT_FALSE(Exists(Target("nothing.dat")));
+    EXPECT_EQ(MainWindowStandIn::closes(), 0);
+}
+
+TEST_F(BackupMove, NewNameCopiesDeletesAndClosesTheProgram) {
+    TestBackup dialog(main_.hwnd());
+    dialog.chosen = Target("backup");
+    const std::string original = ReadWholeFile(DataPath());
+    const INT_PTR result = Run(dialog, [&](HWND d) { Click(d, kBackupButton); });
+    EXPECT_EQ(result, IDOK) << "the dialog ends with the backup";
+    EXPECT_EQ(dialog.suggested, g_szDataFileName);
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"Backup will backup and delete original file. Continue ?",
+                                        "Backup is completed. \r\nRestart program and create a "
+                                        "new data file."}));
+    EXPECT_EQ(ReadWholeFile(Target("backup.dat")), original);
+    EXPECT_FALSE(Exists(DataPath()));
+    EXPECT_EQ(MainWindowStandIn::closes(), 1);
+}
+
+TEST_F(BackupMove, ExistingNameLeavesEverythingInPlace) {
+    std::ofstream(Target("old.dat"), std::ios::binary) << "older backup";
+    TestBackup dialog(main_.hwnd());
+    dialog.chosen = Target("old");
+    bool open = false;
+    const std::string original = ReadWholeFile(DataPath());
+    Run(dialog, [&](HWND d) {
+        Click(d, kBackupButton);
+        open = IsWindowVisible(d) != FALSE;
+        Click(d, IDOK);
+    });
+    EXPECT_TRUE(open);
+    EXPECT_EQ(messages.back(), "Backup fail");
+    EXPECT_EQ(ReadWholeFile(Target("old.dat")), "older backup");
+    EXPECT_EQ(ReadWholeFile(DataPath()), original);
+    EXPECT_EQ(MainWindowStandIn::closes(), 0);
+}
+
+TEST_F(BackupMove, NoOrCancelChangesNothing) {
+    TestBackup dialog(main_.hwnd());
+    dialog.chosen = Target("backup");
+    Run(dialog, [&](HWND d) {
+        answer = IDNO;
+        Click(d, kBackupButton);
+        EXPECT_TRUE(dialog.suggested.empty()) << "No stops before the save dialog";
+        answer = IDYES;
+        dialog.cancel = true;
+        Click(d, kBackupButton);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(Exists(DataPath()));
+    EXPECT_FALSE(Exists(Target("backup.dat")));
+    EXPECT_EQ(MainWindowStandIn::closes(), 0);
+}
+
+} // namespace
