@@ -1,6 +1,10 @@
 // The Registration dialog run modally on the program's member table, driven from a timer
 // while its modal loop runs: rows and columns, duplicate checks, cards written and blanked
 // through the stand-in reader, the card poll, sorting, and the save on every way out.
+#include "app/app_state.h"
+#include "app/commands.h"
+#include "app/quelma_view.h"
+#include "measure/measure_dialog.h"
 #include "members/registration_dialog.h"
 #include "wine/registration_world.h"
 
@@ -35,6 +39,7 @@ class RegistrationRows : public RegistrationTest {};
 class RegistrationEdits : public RegistrationTest {};
 class RegistrationCards : public RegistrationTest {};
 class RegistrationLeaving : public RegistrationTest {};
+class RegistrationCommand : public RegistrationTest {};
 
 TEST_F(RegistrationRows, OpensWithTheMembersColumnsAndClearedFreeSlots) {
     // Leftovers in the free slots and in-use flags as a damaged table could hold them.
@@ -363,6 +368,35 @@ TEST_F(RegistrationLeaving, UnwritableConfigurationKeepsTheDialogOpen) {
     EXPECT_EQ(rows.size(), 6u) << "nothing changed while it stayed open";
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(FileMembers().back(), "N100/Nina");
+}
+
+TEST_F(RegistrationCommand, HidesAShownMeasureDialogForGoodAndSwitchesTheReaderOff) {
+    CardFolder cards;
+    cards.Open();
+    auto measure = std::make_unique<CMeasure>(nullptr, nullptr);
+    ASSERT_TRUE(measure->CreateModeless(nullptr));
+    ShowWindow(measure->hwnd(), SW_SHOWNORMAL);
+    measure->m_bShown = 1;
+    bool visibleMeanwhile = true;
+    {
+        CQuelmaView view;
+        g_pMeasureDlg = measure.get();
+        seen_ = ModalDriver::Drive(
+            "Registartion",
+            [&](HWND dialog) {
+                visibleMeanwhile = IsWindowVisible(measure->hwnd()) != FALSE;
+                Click(dialog, IDOK);
+            },
+            [&] { RunRegistrationCommand(view); });
+        EXPECT_EQ(view.m_MeasurePlacement.showCmd, static_cast<UINT>(SW_SHOWNORMAL))
+            << "the placement to show it again with";
+    } // the view forgets the Measure dialog it never owned
+    ASSERT_TRUE(seen_);
+    EXPECT_FALSE(visibleMeanwhile);
+    EXPECT_FALSE(IsWindowVisible(measure->hwnd())) << "it stays hidden afterwards";
+    EXPECT_EQ(measure->m_bShown, 0);
+    EXPECT_EQ(cards.UserPort(), (std::vector<std::string>{"0x00"})) << "outputs switched off";
+    g_pMeasureDlg = nullptr;
 }
 
 } // namespace
