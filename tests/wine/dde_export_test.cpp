@@ -1,0 +1,234 @@
+// The spreadsheet export against the stand-in spreadsheet program (quelma-sheet.exe beside
+// this test program). DDE between processes needs a real display: run under Xvfb.
+#include "framework/message_box.h"
+#include "results/dde_client.h"
+#include "storage/config_file.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Spit(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::vector<std::vector<std::string>> LogLines(const std::string& path) {
+    std::vector<std::vector<std::string>> lines;
+    std::istringstream in(Slurp(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+            fields.push_back(line.substr(start, tab - start));
+        fields.push_back(line.substr(start));
+        lines.push_back(fields);
+    }
+    return lines;
+}
+
+std::vector<std::vector<std::string>> Pokes(const std::vector<std::vector<std::string>>& log) {
+    std::vector<std::vector<std::string>> pokes;
+    for (const auto& fields : log)
+        if (fields[0] == "POKE")
+            pokes.push_back(fields);
+    return pokes;
+}
+
+int Count(const std::vector<std::vector<std::string>>& log, const char* kind) {
+    int n = 0;
+    for (const auto& fields : log)
+        n += fields[0] == kind;
+    return n;
+}
+
+std::string ExeFolder() {
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    return fs::path(std::string(path, n)).parent_path().string();
+}
+
+bool SetDefault(const char* key, const std::string& value) {
+    HKEY h;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG r =
+        RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(h);
+    return r == ERROR_SUCCESS;
+}
+
+// Ends every running stand-in and waits until each process is gone.
+void CloseSheets() {
+    for (int i = 0; i < 10; ++i) {
+        HWND sheet = FindWindowA("QuelmaSheetStandIn", nullptr);
+        if (!sheet)
+            return;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(sheet, &pid);
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        PostMessageA(sheet, WM_CLOSE, 0, 0);
+        if (process) {
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        } else {
+            Sleep(500);
+        }
+    }
+}
+
+std::string CellText(int row, int column) {
+    return "v" + std::to_string(row) + "_" + std::to_string(column);
+}
+
+class DdeExport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CloseSheets();
+        const std::string sheet = ExeFolder() + "\\quelma-sheet.exe";
+        ASSERT_TRUE(fs::exists(sheet)) << sheet;
+        ASSERT_TRUE(SetDefault(".xls", "QuelmaSheet.Workbook"));
+        ASSERT_TRUE(
+            SetDefault("QuelmaSheet.Workbook\\shell\\open\\command", "\"" + sheet + "\" \"%1\""));
+
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        dir_ = std::string(temp) + "quelma-dde-" + std::to_string(GetCurrentProcessId()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ + "\\Resources");
+        fs::create_directories(dir_ + "\\Data");
+        SetField(g_szInstallDir, (dir_ + "\\").c_str());
+        templatePath_ = dir_ + "\\Resources\\QuelmaForm.xls";
+        Spit(templatePath_, "template bytes");
+        title_ = "Quelma " + dir_ + "\\Data\\Quelma2026.dat";
+        workbook_ = dir_ + "\\Data\\Quelma2026.xls";
+        log_ = dir_ + "\\sheet.log";
+        SetEnvironmentVariableA("QUELMA_SHEET_LOG", log_.c_str());
+        SetEnvironmentVariableA("QUELMA_SHEET_IDLE_SECONDS", "120");
+        fw::SetMessageBoxHook([this](const char* text, UINT) {
+            messages_.push_back(text);
+            return IDOK;
+        });
+    }
+    void TearDown() override {
+        fw::SetMessageBoxHook(nullptr);
+        g_DdeClient.Disconnect();
+        CloseSheets();
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    std::string dir_, templatePath_, title_, workbook_, log_;
+    std::vector<std::string> messages_;
+};
+
+TEST_F(DdeExport, ThreeRowsPokeThirtyCellsFromRowThree) {
+    const ExportResult result = g_DdeClient.ExportRows(nullptr, title_, 3, [](int r, int k) {
+        if (r == 1 && k == 2)
+            return std::string(300, 'n'); // cut to the list's 255 characters
+        return CellText(r, k);
+    });
+    EXPECT_TRUE(messages_.empty()) << messages_.front();
+    ASSERT_TRUE(result.connected);
+    EXPECT_EQ(result.pokesSent, 30);
+    EXPECT_EQ(g_DdeClient.Connected, 1);
+    EXPECT_EQ(g_DdeClient.Service, "Excel");
+    EXPECT_EQ(g_DdeClient.Topic, workbook_);
+    EXPECT_EQ(Slurp(workbook_), "template bytes");
+
+    const auto log = LogLines(log_);
+    ASSERT_EQ(Count(log, "CONNECT"), 1);
+    const auto pokes = Pokes(log);
+    ASSERT_EQ(pokes.size(), 30u);
+    for (int i = 0; i < 30; ++i) {
+        const int r = i / 10, k = i % 10;
+        char item[16];
+        std::snprintf(item, sizeof item, "r%dc%d", r + 3, k + 1);
+        EXPECT_EQ(pokes[i][2], item);
+        EXPECT_EQ(pokes[i][3], r == 1 && k == 2 ? std::string(255, 'n') : CellText(r, k));
+        EXPECT_EQ(_stricmp(pokes[i][1].c_str(), workbook_.c_str()), 0) << pokes[i][1];
+    }
+}
+
+TEST_F(DdeExport, EmptyListConnectsAndPokesNothing) {
+    const ExportResult result = g_DdeClient.ExportRows(nullptr, title_, 0, CellText);
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(result.connected);
+    EXPECT_EQ(result.pokesSent + result.pokesFailed, 0);
+    EXPECT_TRUE(fs::exists(workbook_));
+    const auto log = LogLines(log_);
+    EXPECT_EQ(Count(log, "CONNECT"), 1);
+    EXPECT_EQ(Count(log, "POKE"), 0);
+}
+
+TEST_F(DdeExport, SecondExportReusesTheWorkbook) {
+    ASSERT_EQ(g_DdeClient.ExportRows(nullptr, title_, 3, CellText).pokesSent, 30);
+    Spit(workbook_, "saved by the operator");
+    const ExportResult second =
+        g_DdeClient.ExportRows(nullptr, title_, 2, [](int r, int k) { return CellText(r + 7, k); });
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(second.pokesSent, 20);
+    EXPECT_EQ(Slurp(workbook_), "saved by the operator");
+
+    const auto log = LogLines(log_);
+    EXPECT_EQ(Count(log, "CONNECT"), 2);
+    const auto pokes = Pokes(log);
+    ASSERT_EQ(pokes.size(), 50u);
+    EXPECT_EQ(pokes[30][2], "r3c1");
+    EXPECT_EQ(pokes[30][3], "v7_0");
+    EXPECT_EQ(pokes[49][2], "r4c10");
+    // One stand-in serves both exports, as one spreadsheet program would.
+    EXPECT_EQ(Count(log, "OPEN"), 2);
+}
+
+TEST_F(DdeExport, MissingTemplateStopsBeforeAnythingStarts) {
+    fs::remove(templatePath_);
+    const ExportResult result = g_DdeClient.ExportRows(nullptr, title_, 3, CellText);
+    EXPECT_FALSE(result.connected);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], "Format file : " + templatePath_ + " not found");
+    EXPECT_FALSE(fs::exists(workbook_));
+    EXPECT_EQ(FindWindowA("QuelmaSheetStandIn", nullptr), nullptr);
+}
+
+TEST_F(DdeExport, WorkbookTheShellCannotOpenIsReported) {
+    g_DdeClient.Service = "Excel";
+    g_DdeClient.Topic = dir_ + "\\Data\\absent.xls";
+    g_DdeClient.Connect(nullptr);
+    EXPECT_EQ(g_DdeClient.Connected, 0);
+    EXPECT_EQ(g_DdeClient.Instance, 0u);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0], "Unable to Start DDE Server");
+
+    // The export adds its own message after the connection's.
+    messages_.clear();
+    SetDefault("QuelmaSheet.Workbook\\shell\\open\\command", "\"" + dir_ + "\\none.exe\" \"%1\"");
+    g_DdeClient.ExportRows(nullptr, title_, 1, CellText);
+    ASSERT_EQ(messages_.size(), 2u);
+    EXPECT_EQ(messages_[0], "Unable to Start DDE Server");
+    EXPECT_EQ(messages_[1], "Connection to server fails");
+}
+
+} // namespace
