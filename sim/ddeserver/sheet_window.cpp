@@ -15,8 +15,9 @@ LRESULT CALLBACK SheetProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_CREATE:
         g_list = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "",
-                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, 0, 0,
-                                 0, hwnd, nullptr, nullptr, nullptr);
+                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT |
+                                     LBS_USETABSTOPS,
+                                 0, 0, 0, 0, hwnd, nullptr, nullptr, nullptr);
         SetTimer(hwnd, kIdleTimer, 1000, nullptr);
         return 0;
     case WM_SIZE:
