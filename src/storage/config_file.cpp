@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -99,27 +100,42 @@ bool CreateConfigFile(const char* path, int port, AppSettings& settings, MemberL
     return file_io::CreateWith(path, bytes.data(), bytes.size());
 }
 
-bool SaveSettingsFile(const char* path, const AppSettings& settings, const MemberList& members) {
-    file_io::InPlaceWriter out(path);
-    if (!out.IsOpen())
+namespace {
+
+// New content followed by whatever the old file held beyond it: the file never shrinks,
+// as readers may rely on, and it is replaced in one step.
+bool RewriteConfig(const char* path, const AppSettings& settings, const MemberEntry* entries,
+                   size_t count) {
+    std::vector<uint8_t> old;
+    if (file_io::ReadAll(path, old) != file_io::Read::Ok)
         return false;
+    std::vector<uint8_t> bytes(sizeof settings + sizeof(MemberEntry) * count);
+    std::memcpy(bytes.data(), &settings, sizeof settings);
+    if (count > 0)
+        std::memcpy(bytes.data() + sizeof settings, entries, sizeof(MemberEntry) * count);
+    if (old.size() > bytes.size())
+        bytes.insert(bytes.end(), old.begin() + static_cast<std::ptrdiff_t>(bytes.size()),
+                     old.end());
+    return file_io::ReplaceExisting(path, bytes.data(), bytes.size());
+}
+
+} // namespace
+
+bool SaveSettingsFile(const char* path, const AppSettings& settings, const MemberList& members) {
     int count = settings.MemberCount;
     if (count < 0)
         count = 0;
     if (count > members.Capacity())
         count = members.Capacity();
-    bool ok = out.WriteAt(0, &settings, sizeof settings);
-    if (count > 0)
-        ok = ok && out.WriteAt(sizeof settings, members.slots.data(),
-                               sizeof(MemberEntry) * static_cast<size_t>(count));
-    return out.Close() && ok;
+    return RewriteConfig(path, settings, members.slots.data(), static_cast<size_t>(count));
 }
 
 SaveMembersResult SaveMembersFile(const char* path, AppSettings& settings, MemberList& members) {
-    file_io::InPlaceWriter out(path);
-    if (!out.IsOpen())
-        return SaveMembersResult::CannotOpen;
-
+    {
+        file_io::InPlaceWriter probe(path);
+        if (!probe.IsOpen())
+            return SaveMembersResult::CannotOpen;
+    }
     const int count = settings.MemberCount > 0 ? settings.MemberCount : 0;
     std::vector<MemberEntry> entries;
     entries.reserve(static_cast<size_t>(count));
@@ -132,10 +148,10 @@ SaveMembersResult SaveMembersFile(const char* path, AppSettings& settings, Membe
     while (static_cast<int>(entries.size()) < count)
         entries.push_back(Placeholder("ID%d", "NM%d", 0));
 
-    out.WriteAt(0, &settings, sizeof settings);
-    if (!entries.empty())
-        out.WriteAt(sizeof settings, entries.data(), sizeof(MemberEntry) * entries.size());
-    out.Close();
+    // A failed write leaves the file as it was and the table untouched, so the operator
+    // can try again without losing the edits.
+    if (!RewriteConfig(path, settings, entries.data(), entries.size()))
+        return SaveMembersResult::CannotOpen;
 
     members.slots.clear();
     members.loaded = false;

@@ -1,6 +1,7 @@
 #include "storage/file_io.h"
 
 #include <cstdio>
+#include <string>
 
 #ifdef _WIN32
 #include <io.h>
@@ -10,8 +11,28 @@
 
 namespace file_io {
 
+bool RenameOver(const char* from, const char* to); // file_io_posix.cpp / file_io_win.cpp
+
 namespace {
-FILE* AsFile(void* p) { return static_cast<FILE*>(p); }
+
+int64_t g_writeBudget = -1;
+
+// fwrite that honours the test budget: a cut write stores only what the budget allows.
+bool PutBytes(FILE* f, const void* data, size_t size) {
+    if (size == 0)
+        return true;
+    size_t allowed = size;
+    if (g_writeBudget >= 0 && static_cast<int64_t>(size) > g_writeBudget)
+        allowed = static_cast<size_t>(g_writeBudget);
+    const size_t written = allowed ? std::fwrite(data, 1, allowed, f) : 0;
+    if (g_writeBudget >= 0)
+        g_writeBudget -= static_cast<int64_t>(written);
+    return written == size;
+}
+
+FILE* AsFile(void* p) {
+    return static_cast<FILE*>(p);
+}
 
 int SyncToDisk(FILE* f) {
 #ifdef _WIN32
@@ -58,7 +79,8 @@ Read ReadAll(const char* path, std::vector<uint8_t>& out) {
     return ok ? Read::Ok : Read::Failed;
 }
 
-InputFile::InputFile(const char* path) : file_(std::fopen(path, "rb")) {}
+InputFile::InputFile(const char* path) : file_(std::fopen(path, "rb")) {
+}
 
 InputFile::~InputFile() {
     if (file_)
@@ -93,20 +115,47 @@ bool CreateWith(const char* path, const void* data, size_t size) {
     FILE* f = std::fopen(path, "wb");
     if (!f)
         return false;
-    bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    ok = std::fflush(f) == 0 && ok;
+    bool ok = PutBytes(f, data, size);
+    ok = ok && std::fflush(f) == 0 && SyncToDisk(f) == 0;
     return std::fclose(f) == 0 && ok;
 }
 
-InPlaceWriter::InPlaceWriter(const char* path) : file_(std::fopen(path, "r+b")) {}
+bool ReplaceExisting(const char* path, const void* data, size_t size) {
+    {
+        InPlaceWriter probe(path);
+        if (!probe.IsOpen())
+            return false;
+    }
+    const std::string temp = std::string(path) + ".new";
+    if (!CreateWith(temp.c_str(), data, size)) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    if (g_writeBudget == 0 || !RenameOver(temp.c_str(), path)) {
+        // A cut (test) or failed rename leaves the old file as it was.
+        if (g_writeBudget != 0)
+            std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
 
-InPlaceWriter::~InPlaceWriter() { Close(); }
+void SetWriteBudgetForTest(int64_t bytes) {
+    g_writeBudget = bytes;
+}
+
+InPlaceWriter::InPlaceWriter(const char* path) : file_(std::fopen(path, "r+b")) {
+}
+
+InPlaceWriter::~InPlaceWriter() {
+    Close();
+}
 
 bool InPlaceWriter::WriteAt(int64_t offset, const void* data, size_t size) {
     if (!file_ || !ok_)
         return false;
     FILE* f = AsFile(file_);
-    ok_ = Seek(f, offset) && (size == 0 || std::fwrite(data, 1, size, f) == size);
+    ok_ = Seek(f, offset) && PutBytes(f, data, size);
     return ok_;
 }
 

@@ -35,6 +35,16 @@ class InputFile {
 // Creates (or empties) the file and writes the bytes.
 bool CreateWith(const char* path, const void* data, size_t size);
 
+// Replaces an existing file's content as one step: the bytes go to "<path>.new", are
+// pushed to the disk, and the new file is renamed over the old one. A process that dies at
+// any point leaves either the old or the new content. False when `path` cannot be opened
+// for writing (nothing is created) or the replacement fails (the old file stays).
+bool ReplaceExisting(const char* path, const void* data, size_t size);
+
+// Test seam: after `bytes` more bytes, every write of this module fails as if the
+// process had been killed there (negative: no limit). Lets tests cut writes anywhere.
+void SetWriteBudgetForTest(int64_t bytes);
+
 // One write session on an existing file, opened without creating or truncating it.
 class InPlaceWriter {
   public:
