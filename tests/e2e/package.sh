@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The Windows package installs and runs: install.cmd registers the folder it lies in, and
+# the packaged program starts there, creates its files on first start, and closes.
+source "$(dirname "$0")/lib.bash"
+"$QUELMA_ROOT/scripts/package" "$E2E_DIR/out" > "$E2E_DIR/package.log" 2>&1 ||
+    fail "scripts/package failed: $(tail -5 "$E2E_DIR/package.log")"
+PKG="$E2E_DIR/out/Quelma"
+for f in quelma.exe quelma-32bit.exe install.cmd quelma-key.reg OPERATOR-GUIDE.txt \
+    Resources/quelmalogo.bmp Resources/QuelmaForm.xls; do
+    [ -s "$PKG/$f" ] || fail "package lacks $f"
+done
+[ -d "$PKG/Data" ] && [ -d "$PKG/Photo" ] || fail "package lacks Data or Photo"
+[ -z "$(find "$PKG/Data" "$PKG/Photo" -mindepth 1)" ] || fail "Data and Photo must be empty"
+unzip -l "$E2E_DIR/out/Quelma.zip" | grep -q "Quelma/Photo/" || fail "zip lacks the empty Photo folder"
+
+wine_env_prepare
+wine_env_clear_install_key
+wine_env_clear_bridge
+(cd "$PKG" && wine cmd.exe /c install.cmd > "$E2E_DIR/install.log" 2>&1) || fail "install.cmd failed: $(cat "$E2E_DIR/install.log")"
+key="$(wine reg query 'HKLM\SOFTWARE\Vantrel\Quelma\Settings' /v Path 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')"
+expect_eq "$key" "$(winepath -w "$PKG" 2>/dev/null | tr -d '\r')" "registered install folder"
+
+rm -f "$QUELMA_EXIT_FILE"
+(
+    rc=0
+    cd "$PKG" && wine ./quelma.exe >/dev/null 2>&1 || rc=$?
+    echo "$rc" > "$QUELMA_EXIT_FILE"
+) &
+QUELMA_PID=$!
+wd answer "Data file open fail. Create new one ?" yes 30000 >/dev/null || fail "no data file question"
+answer_no_port_search
+wd wait-window "- Quelma" 20000 >/dev/null || fail "no main window"
+[ -s "$PKG/QUELMA.CFG" ] || fail "no QUELMA.CFG after first start"
+[ -f "$PKG/Data/$DATA_NAME" ] || fail "no data file after first start"
+wd close "- Quelma"
+expect_eq "$(wait_exit)" 0 "exit code"
+echo "PASS"
