@@ -1,0 +1,129 @@
+// Writers killed for real (SIGKILL at random instants) while they append to the data file
+// or rewrite QUELMA.CFG: whatever instant the kill lands on, the file loads, and holds
+// every record stored before the interrupted write.
+#include "storage/config_file.h"
+#include "storage/data_file.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+MeasureRecord Numbered(int i) {
+    MeasureRecord r{};
+    std::snprintf(r.ID, sizeof r.ID, "ID%d", i);
+    std::snprintf(r.Name, sizeof r.Name, "Name %d", i);
+    r.Time = 1767225600 + i;
+    r.Number = i;
+    return r;
+}
+
+// Runs `work` in a child process and kills it after `delayMicros`.
+template <typename Work> void KillDuring(Work work, int delayMicros) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        work();
+        _exit(0);
+    }
+    usleep(static_cast<useconds_t>(delayMicros));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+}
+
+TEST(CrashKill, DataFileAppendsKilledAtRandomKeepEveryStoredRecord) {
+    TempDir dir;
+    const std::string path = dir.File("Quelma2026.dat");
+    ASSERT_TRUE(CreateDataFile(path.c_str()));
+    // Start just below 256 records, so the kills land around the change of the count's
+    // second byte too.
+    constexpr int kFirst = 250;
+    RecordList table;
+    ResetRecordTable(table);
+    for (int i = 0; i < kFirst; ++i)
+        AppendToTable(table, Numbered(i));
+    ASSERT_TRUE(WriteDataFile(path.c_str(), table));
+    std::mt19937 random(2026);
+    int stored = kFirst;
+    for (int round = 0; round < 60; ++round) {
+        // The child appends from what the file holds now, one stored record at a time.
+        KillDuring(
+            [&] {
+                RecordList table;
+                if (ReadDataFile(path.c_str(), table) != DataLoad::Loaded)
+                    _exit(1);
+                for (int i = table.Count(); i < table.Count() + 400; ++i) {
+                    AppendToTable(table, Numbered(i));
+                    if (!WriteDataFile(path.c_str(), table))
+                        _exit(2);
+                }
+            },
+            static_cast<int>(random() % 20000));
+
+        RecordList loaded;
+        ASSERT_EQ(ReadDataFile(path.c_str(), loaded), DataLoad::Loaded) << "round " << round;
+        ASSERT_GE(loaded.Count(), stored) << "a stored record was lost in round " << round;
+        for (int i = 0; i < loaded.Count(); ++i) {
+            const MeasureRecord expected = Numbered(i);
+            ASSERT_EQ(std::memcmp(&loaded.records[i], &expected, sizeof expected), 0)
+                << "record " << i << " after round " << round;
+        }
+        stored = loaded.Count();
+    }
+    EXPECT_GT(stored, 256) << "the kills landed too early to cross the count's second byte";
+}
+
+TEST(CrashKill, ConfigRewritesKilledAtRandomLeaveOneWholeVersion) {
+    TempDir dir;
+    const std::string path = dir.File("QUELMA.CFG");
+    AppSettings settings{};
+    MemberList members;
+    ASSERT_TRUE(CreateConfigFile(path.c_str(), 5, settings, members));
+    settings.Speed = 1;
+    ASSERT_TRUE(SaveSettingsFile(path.c_str(), settings, members));
+    std::mt19937 random(7);
+    for (int round = 0; round < 40; ++round) {
+        // The child saves two alternating versions: 5 members with speed 1, and 4 members
+        // (ID4 removed) with speed 2.
+        KillDuring(
+            [&] {
+                for (;;) {
+                    AppSettings s{};
+                    MemberList m;
+                    if (!LoadConfigFile(path.c_str(), s, m))
+                        _exit(1);
+                    if (s.MemberCount == 5) {
+                        RemoveMemberEntry(m, s, "ID4");
+                        s.Speed = 2;
+                    } else {
+                        MemberEntry back{};
+                        SetField(back.ID, "ID4");
+                        SetField(back.Name, "NM4");
+                        AddMemberEntry(m, s, back);
+                        s.Speed = 1;
+                    }
+                    if (SaveMembersFile(path.c_str(), s, m) != SaveMembersResult::Saved)
+                        _exit(2);
+                }
+            },
+            static_cast<int>(random() % 20000));
+
+        AppSettings loaded{};
+        MemberList loadedMembers;
+        ASSERT_TRUE(LoadConfigFile(path.c_str(), loaded, loadedMembers)) << "round " << round;
+        const bool five = loaded.MemberCount == 5 && loaded.Speed == 1;
+        const bool four = loaded.MemberCount == 4 && loaded.Speed == 2;
+        EXPECT_TRUE(five || four) << "round " << round << ": " << loaded.MemberCount << " members";
+        EXPECT_STREQ(loadedMembers.slots[0].ID, "ID0");
+    }
+}
+
+} // namespace
