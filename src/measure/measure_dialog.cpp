@@ -310,13 +310,15 @@ void CMeasure::StoreResult() {
     g_CurrentRecord.Number = RecordTable.Count();
     AppendToTable(RecordTable, g_CurrentRecord);
     m_List.InsertRecordRow();
-    WriteDataFile();
+    const bool written = WriteDataFile();
     m_List.RefreshRecordRows();
     SendMessageA(m_hViewWnd, WM_COMMAND, ID_CMD_DISP_RES, 0);
     ShowTotal();
     if (GrowIfFull(RecordTable) == AppendResult::GrowFailed) {
         fw::MessageBox(hwnd(), "Memory allaocation fail. Back up data file");
-        // Every record is in the file already.
+        // The program ends here: a record whose write failed gets one more try first.
+        if (!written)
+            WriteDataFile();
         ExitProcess(static_cast<UINT>(-1));
     }
 }
