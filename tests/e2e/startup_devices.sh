@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The devices at start-up: a reader that cannot be opened is reported only when ID cards are
 # in use; a serial port that cannot be opened leads through the port search, which rewrites
-# QUELMA.CFG only when it finds a different port.
+# QUELMA.CFG only when it finds a different port (the first bridge name before the second);
+# the reader's user port is set to 0 at the end of start-up even when it did not open.
 source "$(dirname "$0")/lib.bash"
 source "$(dirname "$0")/measure_lib.bash"
 new_install
@@ -24,7 +25,8 @@ close_quelma() {
 
 # Cards in use, reader failing; the analyzer's bridge is on COM5 while COM3 is configured.
 write_config 1 0 "ID1:NM1"
-wine_env_set_bridge '\Device\silabser0' COM5
+wine_env_set_bridge '\Device\slabser0' COM5
+wine_env_set_bridge '\Device\silabser0' COM9
 start_quelma
 wd answer "Card reader open fail." ok >/dev/null || fail "no reader message"
 wd answer "Serial port open fail. Do you want auto search ?" yes >/dev/null || fail "no port question"
@@ -32,10 +34,13 @@ wd answer "Serial port open fail" ok >/dev/null || fail "no message for the foun
 no_more_messages
 expect_eq "$(le_int32 "$cfg" 24)" 4 "port index after the search found COM5"
 expect_eq "$(le_int32 "$cfg" 32)" 1 "member count kept"
+expect_eq "$(tail -n 1 "$QUELMA_CARD_DIR/userport.log" 2>/dev/null | tr -d "\r")" "-1 0x00" "last user-port write"
 close_quelma
+wine_env_clear_bridge
 
 # Cards not in use: no reader message. The search finds the configured port: no rewrite.
 write_config 0 0 "ID1:NM1"
+wine_env_set_bridge '\Device\silabser0' COM5
 set_port 4
 sum_before="$(md5sum < "$cfg")"
 touch -d '2020-01-01' "$cfg"

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -176,6 +177,17 @@ TEST(ConfigFile, FindMemberLooksOnlyAtTheFirstN) {
     EXPECT_TRUE(FindMember(m, "B", 3));
     EXPECT_FALSE(FindMember(m, "C", 2));
     EXPECT_FALSE(FindMember(m, "b", 3));
+}
+
+TEST(ConfigFile, InstallPathRefusesWhatWouldNotFitAPathBuffer) {
+    char saved[sizeof g_szInstallDir];
+    std::memcpy(saved, g_szInstallDir, sizeof saved);
+    const std::string dir = "C:\\" + std::string(245, 'q') + "\\"; // 249 characters
+    std::snprintf(g_szInstallDir, sizeof g_szInstallDir, "%s", dir.c_str());
+    EXPECT_EQ(InstallPath("QUELMA.CFG"), dir + "QUELMA.CFG"); // 259 + terminator
+    EXPECT_EQ(InstallPath("QUELMA.CFGX"), "");
+    EXPECT_EQ(InstallPath("Data\\Quelma2026.dat"), "");
+    std::memcpy(g_szInstallDir, saved, sizeof saved);
 }
 
 TEST(PortSearch, ParsesThePortNumberAfterCom) {
