@@ -16,7 +16,12 @@ uint64_t ComputedImageSize(const DibHeader& f) {
         return 0;
     const uint64_t height =
         f.biHeight < 0 ? 0 - static_cast<int64_t>(f.biHeight) : static_cast<uint64_t>(f.biHeight);
-    return static_cast<uint64_t>(f.biWidth) * height * f.biBitCount / 8;
+    const uint64_t pixels = static_cast<uint64_t>(f.biWidth) * height; // below 2^62
+    // A size past the frame limit is refused before the product can wrap around into a
+    // small, plausible one.
+    if (f.biBitCount != 0 && pixels > uint64_t{kMaxFrameBytes} * 8 / f.biBitCount)
+        return uint64_t{kMaxFrameBytes} + 1;
+    return pixels * f.biBitCount / 8;
 }
 
 } // namespace

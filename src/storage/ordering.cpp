@@ -4,7 +4,10 @@
 
 namespace {
 
-int Sign(int64_t v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+// Times and numbers come from files and may be anything: a difference could overflow.
+int Order(int64_t a, int64_t b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
 
 int CompareText(const char* a, size_t na, const char* b, size_t nb) {
     for (size_t i = 0;; ++i) {
@@ -36,11 +39,11 @@ int CompareRecords(const MeasureRecord& a, const MeasureRecord& b, int column, i
         result = a.Value > b.Value ? 1 : (a.Value == b.Value ? 0 : -1);
         break;
     case 4:
-        result = Sign(static_cast<int64_t>(a.Number) - b.Number);
+        result = Order(a.Number, b.Number);
         break;
     case 5:
     case 6:
-        result = Sign(a.Time - b.Time);
+        result = Order(a.Time, b.Time);
         break;
     default:
         return 0;
