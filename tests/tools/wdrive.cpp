@@ -24,6 +24,7 @@
 //   wdrive lv-select CAPTION ID ROW        selects and focuses a row (item-changed)
 //   wdrive lv-click-column CAPTION ID COL  sends the list's column-click notification
 //   wdrive close CAPTION
+//   wdrive raise CAPTION                   brings the window to the top and activates it
 //   wdrive rect CAPTION [ID]               prints left top right bottom (screen)
 #include <windows.h>
 #include <commctrl.h>
@@ -263,6 +264,14 @@ int main(int argc, char** argv) {
         if (!box)
             return Fail("no message box", "");
         std::printf("%s\n", MessageBoxText(box).c_str());
+        return 0;
+    }
+    if (action == "raise") {
+        HWND hwnd = FindByCaption(arg(2));
+        if (!hwnd)
+            return Fail("no window", arg(2));
+        SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        SetForegroundWindow(hwnd);
         return 0;
     }
     if (action == "command" || action == "close") {
