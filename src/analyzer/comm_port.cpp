@@ -49,10 +49,24 @@ CCommPort::~CCommPort() {
 }
 
 int CCommPort::Open(int portIndex, HWND owner) {
+    return OpenPort(portIndex, g_Settings.Speed, owner);
+}
+
+int CCommPort::Reopen(HWND owner) {
+    CCommPort* lost = g_pCommPort;
+    if (!lost)
+        return kNoMemory;
+    const int result = OpenPort(lost->m_nPortIndex, lost->m_nSpeedIndex, owner);
+    if (result != kOpened && g_pCommPort)
+        g_pCommPort->m_bLost = true;
+    return result;
+}
+
+int CCommPort::OpenPort(int portIndex, int speedIndex, HWND owner) {
     if (portIndex > kMaxPortIndex)
         return kBadPortIndex;
     // A damaged configuration must never reach a port.
-    if (portIndex < 0 || g_Settings.Speed < 0 || g_Settings.Speed >= kSpeedCount)
+    if (portIndex < 0 || speedIndex < 0 || speedIndex >= kSpeedCount)
         return kBadPortIndex;
     // Opening again (after the port search) replaces the channel; the old one must not
     // keep its thread and handle.
@@ -73,6 +87,8 @@ int CCommPort::Open(int portIndex, HWND owner) {
         return kNoWriteEvent;
     }
     g_pCommPort = port;
+    port->m_nPortIndex = portIndex;
+    port->m_nSpeedIndex = speedIndex;
 
     char name[16];
     FormatDeviceName(portIndex, name);
@@ -91,7 +107,7 @@ int CCommPort::Open(int portIndex, HWND owner) {
     timeouts.WriteTotalTimeoutConstant = 5000000;
     SetCommTimeouts(port->m_hComm, &timeouts);
 
-    if (!port->Configure(g_Settings.Speed)) {
+    if (!port->Configure(speedIndex)) {
         port->m_bRunning = 0;
         CloseHandle(port->m_hComm);
         port->m_hComm = INVALID_HANDLE_VALUE;
@@ -174,7 +190,7 @@ int CCommPort::Close() {
 }
 
 int CCommPort::Write() {
-    if (!HasPort() || !m_pTxBuffer || m_nTxLength < 0 ||
+    if (!HasPort() || IsLost() || !m_pTxBuffer || m_nTxLength < 0 ||
         m_nTxLength > static_cast<int>(kTxBufferSize))
         return 0;
     const DWORD length = static_cast<DWORD>(m_nTxLength);
@@ -205,15 +221,44 @@ void CCommPort::WatchProc() {
         const DWORD count = ReadAvailable();
         if (count > 0)
             m_Assembler.Feed(m_pRxBuffer.get(), count, *this);
+        if (m_Health.Lost()) {
+            OnPortLost();
+            break;
+        }
     }
     m_bThreadAlive = false;
+}
+
+void CCommPort::OnPortLost() {
+    m_bLost = true;
+    // Lines assembled so far are complete and stay queued; a half line is dropped.
+    m_Assembler.Reset();
+    const HWND owner = m_hOwnerWnd.load();
+    if (owner)
+        PostMessageA(owner, WM_COMMAND, ID_CMD_PORT_LOST, 0);
+}
+
+void CCommPort::ReadFailed() {
+    DWORD errors = 0;
+    ClearCommError(m_hComm, &errors, nullptr);
+    m_Health.Failure();
+    PauseAfterError();
+}
+
+void CCommPort::ReadEnded(DWORD got) {
+    if (got > 0)
+        m_Health.Data();
+    else
+        m_Health.Empty(GetTickCount());
 }
 
 DWORD CCommPort::QueuedBytes() {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(m_hComm, &errors, &status))
+    if (!ClearCommError(m_hComm, &errors, &status)) {
+        m_Health.Failure();
         return 0;
+    }
     return status.cbInQue;
 }
 
@@ -239,12 +284,12 @@ bool CCommPort::ReadQueued(char* into, DWORD count, DWORD* got) {
 // EV_RXCHAR on a pseudo-terminal; a pending read wakes on both systems.
 bool CCommPort::WaitForFirstByte(DWORD* got) {
     *got = 0;
-    if (ReadFile(m_hComm, m_pRxBuffer.get(), 1, got, &m_osRead))
+    if (ReadFile(m_hComm, m_pRxBuffer.get(), 1, got, &m_osRead)) {
+        ReadEnded(*got);
         return true;
+    }
     if (GetLastError() != ERROR_IO_PENDING) {
-        DWORD errors = 0;
-        ClearCommError(m_hComm, &errors, nullptr);
-        PauseAfterError();
+        ReadFailed();
         return false;
     }
     const HANDLE waits[2] = {m_osRead.hEvent, m_hStopEvent};
@@ -255,12 +300,12 @@ bool CCommPort::WaitForFirstByte(DWORD* got) {
         GetOverlappedResult(m_hComm, &m_osRead, got, TRUE);
         return *got > 0;
     }
-    if (GetOverlappedResult(m_hComm, &m_osRead, got, FALSE))
+    if (GetOverlappedResult(m_hComm, &m_osRead, got, FALSE)) {
+        ReadEnded(*got);
         return true;
-    DWORD errors = 0;
-    ClearCommError(m_hComm, &errors, nullptr);
-    PauseAfterError();
+    }
     *got = 0;
+    ReadFailed();
     return false;
 }
 

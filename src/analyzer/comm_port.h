@@ -4,6 +4,7 @@
 
 #include "analyzer/line_assembler.h"
 #include "analyzer/line_queue.h"
+#include "analyzer/port_health.h"
 
 #include <windows.h>
 
@@ -34,6 +35,10 @@ class CCommPort : private LineSink {
     // Opens COM(portIndex + 1) at the speed of g_Settings and makes `owner` the receiver of
     // line notifications. A channel that exists already is closed first.
     static int Open(int portIndex, HWND owner);
+    // Opens the port of a channel that lost it again, with the port and speed it was first
+    // opened with (a changed setting still waits for the next program start). Same result
+    // codes as Open; a channel that still has no port stays lost.
+    static int Reopen(HWND owner);
     // 0 when there is no channel, else 1 once the channel is gone and g_pCommPort is null.
     static int Close();
 
@@ -42,6 +47,9 @@ class CCommPort : private LineSink {
     bool HasPort() const { return m_hComm != INVALID_HANDLE_VALUE; }
     bool WatchThreadRunning() const { return m_bThreadAlive.load(); }
     HANDLE PortHandle() const { return m_hComm; }
+    // The port went away while open: the watch thread has ended and posted ID_CMD_PORT_LOST
+    // to the owner; writes fail at once until Reopen.
+    bool IsLost() const { return m_bLost.load(); }
 
     // Sends the first m_nTxLength bytes of the transmit buffer; 1 when all went out, else 0.
     // Blocks the calling (UI) thread until the bytes are out.
@@ -59,6 +67,7 @@ class CCommPort : private LineSink {
 
   private:
     CCommPort() = default;
+    static int OpenPort(int portIndex, int speedIndex, HWND owner);
     ~CCommPort() override;
     CCommPort(const CCommPort&) = delete;
     CCommPort& operator=(const CCommPort&) = delete;
@@ -70,6 +79,9 @@ class CCommPort : private LineSink {
     bool ReadQueued(char* into, DWORD count, DWORD* got);
     bool WaitForFirstByte(DWORD* got);
     void PauseAfterError();
+    void ReadFailed();
+    void ReadEnded(DWORD got);
+    void OnPortLost();
     void OnLine(const char* text, int chars, int length) override;
 
     HANDLE m_hComm = INVALID_HANDLE_VALUE;
@@ -80,6 +92,10 @@ class CCommPort : private LineSink {
     HANDLE m_hStopEvent = nullptr; // set by Close: wakes the watch thread out of its wait
     std::thread m_WatchThread;
     std::atomic<bool> m_bThreadAlive{false};
+    std::atomic<bool> m_bLost{false};
+    PortHealth m_Health; // watch thread only
+    int m_nPortIndex = 0;
+    int m_nSpeedIndex = 0;
     std::unique_ptr<char[]> m_pTxBuffer;
     std::unique_ptr<char[]> m_pRxBuffer;
     LineAssembler m_Assembler;

@@ -129,6 +129,18 @@ void OnMemberSelectionClosed(MeasureContext& ctx, const MemberEntry* chosen) {
     ctx.state = MeasureState::Identified;
 }
 
+void OnPortLost(MeasureContext& ctx, MeasureEffects& fx) {
+    fx.ShowStatus(kPortLostText);
+    if (ctx.state != MeasureState::Started && ctx.state != MeasureState::Measuring)
+        return;
+    const bool measuring = ctx.state == MeasureState::Measuring;
+    fx.ClearStates();
+    ctx.state = MeasureState::Idle;
+    // A photo taken at "BRE" froze the picture; no "END" will come to restart it.
+    if (measuring && ctx.settings.UseWebCam)
+        fx.RestartCamera();
+}
+
 StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequest& request) {
     if (!request.freeSpaceKnown || request.freeBytes < kMinFreeBytes) {
         fx.Beep();
@@ -149,6 +161,10 @@ StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequ
     }
     if (!request.channelExists)
         return StartOutcome::NoChannel;
+    if (request.channelLost) {
+        fx.ShowStatus(kPortLostText);
+        return StartOutcome::NoLink;
+    }
     fx.Send(kCommandRecall);
     ctx.record.Low = ctx.settings.Low;
     ctx.record.Mode = static_cast<uint8_t>(ctx.settings.Mode);

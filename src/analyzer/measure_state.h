@@ -24,6 +24,8 @@ enum StateBox { kBoxReady = 0, kBoxBlowing = 1, kBoxAnalyzing = 2, kBoxCompletio
 constexpr uint64_t kMinFreeBytes = 5000000;
 constexpr const char* kDiskFullMessage = "Disk full !!!\r\nBackup data file.";
 constexpr const char* kNotValidMessage = "Not a valid ID, Name set";
+// Status display while the analyzer's port is gone.
+constexpr const char* kPortLostText = "DISCONNECTED";
 
 class MeasureEffects {
   public:
@@ -78,8 +80,13 @@ struct StartRequest {
     const char* typedId = "";   // the ID edit, used only when the state is Idle
     const char* typedName = ""; // the Name edit, likewise
     bool channelExists = false;
+    bool channelLost = false; // the port went away and could not be opened again
 };
 
-enum class StartOutcome { DiskFull, Ignored, NotValid, NoChannel, Sent };
+enum class StartOutcome { DiskFull, Ignored, NotValid, NoChannel, NoLink, Sent };
+
+// The channel lost its port: a measurement under way is dropped (nothing of it is stored)
+// and the operator sees why. An identified subject stays identified for the next start.
+void OnPortLost(MeasureContext& ctx, MeasureEffects& fx);
 
 StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequest& request);

@@ -100,8 +100,11 @@ BOOL CMeasure::OnInitDialog() {
 
     MeasureContext ctx = ProgramMeasureContext();
     ResetMeasureState(ctx);
-    if (g_pCommPort)
+    if (g_pCommPort) {
         g_pCommPort->SetOwner(hwnd());
+        if (g_pCommPort->IsLost())
+            ShowStatus(kPortLostText);
+    }
 
     m_bInitDone = 1;
     SetTimer(hwnd(), kCardTimer, kCardPollMs, nullptr);
@@ -155,6 +158,11 @@ bool CMeasure::OnCommand(int id, int code, HWND) {
     case ID_CMD_RXOK:
         OnRxLine();
         return true;
+    case ID_CMD_PORT_LOST: {
+        MeasureContext ctx = ProgramMeasureContext();
+        OnPortLost(ctx, *this);
+        return true;
+    }
     }
     return false;
 }
@@ -232,7 +240,11 @@ void CMeasure::OnStart() {
     request.freeBytes = space.bytes;
     request.typedId = id.c_str();
     request.typedName = name.c_str();
+    // An analyzer that was unplugged gets its port back when the operator starts again.
+    if (g_pCommPort && g_pCommPort->IsLost() && CCommPort::Reopen(hwnd()) == CCommPort::kOpened)
+        ShowStatus("Ready");
     request.channelExists = g_pCommPort != nullptr;
+    request.channelLost = g_pCommPort && g_pCommPort->IsLost();
     MeasureContext ctx = ProgramMeasureContext();
     PressStart(ctx, *this, request);
 }

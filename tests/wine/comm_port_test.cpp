@@ -82,6 +82,7 @@ struct Receiver {
     };
     std::vector<Line> lines;
     int notifications = 0;
+    int portLost = 0; // ID_CMD_PORT_LOST notifications
     std::function<void(const Line&)> onLine;
     MeasureEffects* dispatch = nullptr; // when set, lines go through HandleRxNotification
 };
@@ -95,6 +96,10 @@ int64_t UnixMicrosNow() {
 }
 
 LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COMMAND && LOWORD(wp) == ID_CMD_PORT_LOST && lp == 0 && g_receiver) {
+        ++g_receiver->portLost;
+        return 0;
+    }
     if (msg == WM_COMMAND && LOWORD(wp) == ID_CMD_RXOK && lp == 0 && g_receiver) {
         const int64_t now = UnixMicrosNow();
         ++g_receiver->notifications;
@@ -436,12 +441,16 @@ TEST_F(CommPortExchange, CloseIsPromptWhenNothingArrives) {
     std::printf("close took %.1f ms\n", took);
 }
 
-TEST_F(CommPortExchange, UnpluggedAnalyzerNeitherHangsNorSpinsAndReopenWorks) {
+TEST_F(CommPortExchange, UnpluggedAnalyzerIsNoticedOnceNeitherHangsNorSpinsAndReopenWorks) {
     StartSim();
     ASSERT_EQ(CCommPort::Open(kCom - 1, window_), 0);
-    sim_.Command("unplug 400");
+    sim_.Command("send INI before");
+    ASSERT_TRUE(WaitForLines(1));
+    sim_.Command("unplug 1500");
     ASSERT_TRUE(sim_.WaitForLog("unplugged", 3000));
-    PumpUntil([] { return false; }, 150);
+    ASSERT_TRUE(PumpUntil([] { return g_pCommPort->IsLost(); }, 2000)) << "the loss went unnoticed";
+    EXPECT_TRUE(PumpUntil([&] { return receiver_.portLost == 1; }, 1000));
+    EXPECT_FALSE(g_pCommPort->WatchThreadRunning());
     EXPECT_EQ(g_pCommPort->Send(kCommandRecall), 0) << "nobody at the other end";
 
     FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
@@ -453,14 +462,22 @@ TEST_F(CommPortExchange, UnpluggedAnalyzerNeitherHangsNorSpinsAndReopenWorks) {
     };
     const int64_t cpu100ns =
         ticks(kernelAfter) - ticks(kernelBefore) + ticks(userAfter) - ticks(userBefore);
-    EXPECT_LT(cpu100ns / 10000, 100) << "ms of CPU in 150 ms while the port fails";
+    EXPECT_LT(cpu100ns / 10000, 100) << "ms of CPU in 150 ms while the port is gone";
+    EXPECT_EQ(receiver_.portLost, 1) << "told once";
 
-    ASSERT_TRUE(sim_.WaitForLog("plugged in", 3000));
-    // The program reopens only through the port search; opening again replaces the channel.
-    ASSERT_EQ(CCommPort::Open(kCom - 1, window_), 0);
+    // Still unplugged: reopening fails, the channel stays lost.
+    if (!Exists(ComLink(kCom))) {
+        EXPECT_EQ(CCommPort::Reopen(window_), CCommPort::kNoDevice);
+        ASSERT_NE(g_pCommPort, nullptr);
+        EXPECT_TRUE(g_pCommPort->IsLost());
+    }
+    ASSERT_TRUE(sim_.WaitForLog("plugged in", 5000));
+    ASSERT_EQ(CCommPort::Reopen(window_), CCommPort::kOpened);
+    EXPECT_FALSE(g_pCommPort->IsLost());
     sim_.Command("send END");
-    ASSERT_TRUE(WaitForLines(1));
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"END\r"}));
+    ASSERT_TRUE(WaitForLines(2));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"INI before\r", "END\r"}));
+    EXPECT_EQ(g_pCommPort->Send(kCommandRecall), 1);
 }
 
 TEST_F(CommPortExchange, PortIndex20OpensCom21) {
