@@ -231,4 +231,20 @@ TEST_F(DdeExport, WorkbookTheShellCannotOpenIsReported) {
     EXPECT_EQ(messages_[1], "Connection to server fails");
 }
 
+TEST_F(DdeExport, ProgramThatNeverAnswersIsReportedAfterTheWait) {
+    // The shell starts a program for the workbook, but it never offers the "Excel" service.
+    SetDefault("QuelmaSheet.Workbook\\shell\\open\\command",
+               "\"C:\\windows\\system32\\cmd.exe\" /c rem \"%1\"");
+    SetDdeConnectTiming({100, 50, 600});
+    const DWORD start = GetTickCount();
+    const ExportResult result = g_DdeClient.ExportRows(nullptr, title_, 2, CellText);
+    const DWORD waited = GetTickCount() - start;
+    SetDdeConnectTiming({});
+    EXPECT_FALSE(result.connected);
+    EXPECT_EQ(messages_, (std::vector<std::string>{"DDE Connection Failed.\n",
+                                                    "Connection to server fails"}));
+    EXPECT_GE(waited, 500u);
+    EXPECT_LT(waited, 10000u);
+}
+
 } // namespace
