@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstring>
 #include <string>
 
 class RemoteListAccess {
@@ -38,14 +39,17 @@ class RemoteListAccess {
         item.iSubItem = column;
         item.cchTextMax = static_cast<int>(kTextChars - 1);
         item.pszText = address_ + sizeof(LVITEMA);
-        const char empty = '\0';
-        WriteProcessMemory(process_, address_ + sizeof(LVITEMA), &empty, 1, nullptr);
         WriteProcessMemory(process_, address_, &item, sizeof item, nullptr);
-        SendMessageA(list_, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(address_));
+        // The answer is the text's length: an empty cell needs no read across processes.
+        const LRESULT length = SendMessageA(list_, LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                                            reinterpret_cast<LPARAM>(address_));
+        if (length <= 0)
+            return std::string();
         char text[kTextChars] = {};
-        ReadProcessMemory(process_, address_ + sizeof(LVITEMA), text, kTextChars - 1, nullptr);
-        return text;
+        const size_t size =
+            static_cast<size_t>(length) < kTextChars ? static_cast<size_t>(length) : kTextChars - 1;
+        ReadProcessMemory(process_, address_ + sizeof(LVITEMA), text, size, nullptr);
+        return std::string(text, strnlen(text, size));
     }
 
     // Selects and focuses a row; the list then tells its parent (item changed).

@@ -183,12 +183,14 @@ HWND FindMessageBox(const char* text) {
     std::exit(1);
 }
 
+// Polls every few milliseconds: each look is a message to the program or a file read, and
+// the program needs the processor more than the driver does.
 template <typename F> void WaitUntil(F done, const std::string& what) {
     const DWORD start = GetTickCount();
     while (!done()) {
         if (GetTickCount() - start > static_cast<DWORD>(kTimeoutMs))
             Die("timed out waiting for " + what);
-        Sleep(1);
+        Sleep(3);
     }
 }
 
@@ -244,6 +246,12 @@ std::string Unescape(const std::string& text) {
 class SimLog {
   public:
     explicit SimLog(std::string path) : path_(std::move(path)) {}
+    ~SimLog() {
+        if (file_ != INVALID_HANDLE_VALUE)
+            CloseHandle(file_);
+    }
+    SimLog(const SimLog&) = delete;
+    SimLog& operator=(const SimLog&) = delete;
 
     // From the marker command on: did the program answer the unit line with its mode
     // command, and has the simulator sent this measurement's "END" line (perhaps in pieces)?
@@ -263,17 +271,17 @@ class SimLog {
 
   private:
     void Poll() {
-        FILE* f = std::fopen(path_.c_str(), "rb");
-        if (!f)
-            return;
-        std::fseek(f, static_cast<long>(offset_), SEEK_SET);
-        char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-            partial_.append(buffer, n);
-            offset_ += n;
+        if (file_ == INVALID_HANDLE_VALUE) {
+            file_ = CreateFileA(path_.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file_ == INVALID_HANDLE_VALUE)
+                return;
         }
-        std::fclose(f);
+        char buffer[65536];
+        DWORD n = 0;
+        while (ReadFile(file_, buffer, sizeof buffer, &n, nullptr) && n > 0)
+            partial_.append(buffer, n);
         size_t eol;
         while ((eol = partial_.find('\n')) != std::string::npos) {
             Line(partial_.substr(0, eol));
@@ -302,7 +310,7 @@ class SimLog {
     }
 
     std::string path_;
-    size_t offset_ = 0;
+    HANDLE file_ = INVALID_HANDLE_VALUE; // read on from where the last look ended
     std::string partial_;
     std::string marker_;
     bool seenMarker_ = false, sawMode_ = false, sawEnd_ = false;
