@@ -23,11 +23,14 @@ template <size_t N> bool Terminated(const char (&field)[N]) {
     return std::memchr(field, 0, N) != nullptr;
 }
 
-// A file of this process in memory-backed /dev/shm when there is one, removed at exit.
+// A file of this process, removed at exit: in $QUELMA_FUZZ_SCRATCH (run-fuzzer's folder, which
+// it removes even after a crash), else in memory-backed /dev/shm when there is one.
 class ScratchFile {
   public:
     explicit ScratchFile(const char* tag) {
-        const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        const char* dir = std::getenv("QUELMA_FUZZ_SCRATCH");
+        if (!dir || !*dir)
+            dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
         path_ = std::string(dir) + "/quelma-fuzz-" + std::to_string(getpid()) + "-" + tag;
     }
     ~ScratchFile() {
