@@ -320,6 +320,16 @@ TEST_F(CommPortExchange, OpensConfiguresAndRunsAWholeMeasurement) {
     EXPECT_EQ(dcb.fOutX, 0u);
     EXPECT_EQ(dcb.fInX, 0u);
     EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
+    EXPECT_EQ(dcb.fBinary, 1u);
+    // Wine's serial driver does not report DTR/RTS control or the event character back
+    // from a pseudo-terminal, so those settings are not checked here.
+    COMMTIMEOUTS timeouts{};
+    ASSERT_TRUE(GetCommTimeouts(g_pCommPort->PortHandle(), &timeouts));
+    EXPECT_EQ(timeouts.ReadIntervalTimeout, MAXDWORD);
+    EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, MAXDWORD);
+    EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 500u);
+    EXPECT_EQ(timeouts.WriteTotalTimeoutMultiplier, 1u);
+    EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 5000000u);
 
     MeasureRecord record{};
     int total = 0;
