@@ -209,4 +209,26 @@ TEST_F(BackupMove, NoOrCancelChangesNothing) {
     EXPECT_EQ(MainWindowStandIn::closes(), 0);
 }
 
+TEST_F(BackupMove, DataFileThatCannotBeDeletedStaysAndTheProgramGoesOn) {
+    // Another program reads the data file and does not allow it to be deleted meanwhile.
+    HANDLE held = CreateFileA(DataPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    TestBackup dialog(main_.hwnd());
+    dialog.chosen = Target("backup");
+    const std::string original = ReadWholeFile(DataPath());
+    bool open = false;
+    Run(dialog, [&](HWND d) {
+        Click(d, kBackupButton);
+        open = IsWindowVisible(d) != FALSE;
+        Click(d, IDOK);
+    });
+    CloseHandle(held);
+    EXPECT_TRUE(open);
+    EXPECT_EQ(messages.back(), "Backup file is made, but the data file could not be deleted");
+    EXPECT_EQ(ReadWholeFile(Target("backup.dat")), original);
+    EXPECT_EQ(ReadWholeFile(DataPath()), original);
+    EXPECT_EQ(MainWindowStandIn::closes(), 0);
+}
+
 } // namespace
