@@ -5,54 +5,14 @@
 #include "measure/measure_ids.h"
 #include "members/select_dialog.h"
 #include "wine/measure_fixture.h"
+#include "wine/select_driver.h"
 
 #include <memory>
 
 using namespace measure_test;
+using namespace select_driver;
 
 namespace {
-
-// What the timer does once the "Select" dialog is up.
-std::function<void(HWND dialog, HWND list)> g_script;
-HWND g_seenSelect = nullptr;
-
-HWND FindSelectDialog() {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            if (WindowText(hwnd) != "Select" || !IsWindowVisible(hwnd))
-                return TRUE;
-            *reinterpret_cast<HWND*>(lp) = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-void CALLBACK DriveSelect(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND dialog = FindSelectDialog();
-    if (!dialog)
-        return;
-    KillTimer(nullptr, id);
-    g_seenSelect = dialog;
-    if (g_script)
-        g_script(dialog, GetDlgItem(dialog, 1000));
-}
-
-// Runs `run` (which opens the dialog modally) with `script` acting on the open dialog;
-// a script that leaves it open is followed by Escape, so no test can hang.
-void WithSelect(const std::function<void(HWND, HWND)>& script, const std::function<void()>& run) {
-    g_seenSelect = nullptr;
-    g_script = [script](HWND dialog, HWND list) {
-        script(dialog, list);
-        if (IsWindow(dialog))
-            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    };
-    SetTimer(nullptr, 0, 30, DriveSelect);
-    run();
-    g_script = nullptr;
-}
 
 void ClickColumn(HWND dialog, HWND list, int column) {
     NMLISTVIEW nm{};
@@ -62,13 +22,6 @@ void ClickColumn(HWND dialog, HWND list, int column) {
     nm.iItem = -1;
     nm.iSubItem = column;
     SendMessageA(dialog, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&nm));
-}
-
-void SelectRow(HWND list, int row) {
-    LVITEMA item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
 std::string Names() {

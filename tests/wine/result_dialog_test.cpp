@@ -2,6 +2,7 @@
 // heading, appended records, another year's file, the photo of the current row, and the
 // exit paths.
 #include "wine/result_fixture.h"
+#include "wine/select_driver.h"
 
 #include "res/resource.h"
 
@@ -121,6 +122,24 @@ TEST_F(ResultDialog, IdFilterNeedsARegisteredId) {
     SetDlgItemTextA(Dialog(), kIdEdit, "M001M001M001");
     Filter();
     EXPECT_EQ(TakeMessages(), "Not a valid ID");
+}
+
+TEST_F(ResultDialog, MemberButtonPutsThePickedIdIntoTheFilter) {
+    SetChecked(kIdAll, false);
+    SetDlgItemTextA(Dialog(), kIdEdit, "typed");
+    const auto idText = [&] {
+        char text[32] = {};
+        GetDlgItemTextA(Dialog(), kIdEdit, text, sizeof text);
+        return std::string(text);
+    };
+    select_driver::WithSelect([](HWND, HWND) {}, [&] { Click(kMemberButton); });
+    EXPECT_EQ(idText(), "typed") << "a cancelled pick leaves the box alone";
+    select_driver::WithSelect([](HWND, HWND list) { select_driver::SelectRow(list, 1); },
+                              [&] { Click(kMemberButton); });
+    EXPECT_EQ(idText(), "M002");
+    Filter();
+    EXPECT_EQ(TakeMessages(), "");
+    EXPECT_EQ(Ids(), "M002,M002");
 }
 
 TEST_F(ResultDialog, LevelBoxesAndRadios) {
