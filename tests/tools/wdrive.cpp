@@ -26,6 +26,8 @@
 //   wdrive close CAPTION
 //   wdrive raise CAPTION                   brings the window to the top and activates it
 //   wdrive rect CAPTION [ID]               prints left top right bottom (screen)
+#include "remote_list.h"
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -111,39 +113,6 @@ int Fail(const char* what, const std::string& detail) {
     return 1;
 }
 
-// Memory in the target process, for list messages that carry pointers.
-class RemoteBuffer {
-  public:
-    RemoteBuffer(HWND owner, size_t size) : size_(size) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(owner, &pid);
-        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-        if (process_)
-            address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
-    }
-    ~RemoteBuffer() {
-        if (address_)
-            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-        if (process_)
-            CloseHandle(process_);
-    }
-    RemoteBuffer(const RemoteBuffer&) = delete;
-    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
-    bool Ok() const { return address_ != nullptr; }
-    char* Address() const { return static_cast<char*>(address_); }
-    bool Write(size_t offset, const void* data, size_t size) {
-        return WriteProcessMemory(process_, Address() + offset, data, size, nullptr);
-    }
-    bool Read(size_t offset, void* data, size_t size) {
-        return ReadProcessMemory(process_, Address() + offset, data, size, nullptr);
-    }
-
-  private:
-    HANDLE process_ = nullptr;
-    void* address_ = nullptr;
-    size_t size_;
-};
-
 HWND Control(const std::string& caption, const char* id) {
     HWND window = FindByCaption(caption);
     if (!window)
@@ -153,30 +122,18 @@ HWND Control(const std::string& caption, const char* id) {
 }
 
 int ListText(HWND list, int row, int column) {
-    RemoteBuffer remote(list, sizeof(LVITEMA) + 512);
+    RemoteListAccess remote(list);
     if (!remote.Ok())
         return Fail("lv-text", "no access to the program's memory");
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.cchTextMax = 511;
-    item.pszText = remote.Address() + sizeof(LVITEMA);
-    remote.Write(0, &item, sizeof item);
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.Address()));
-    char text[512] = {};
-    remote.Read(sizeof(LVITEMA), text, 511);
-    std::printf("%s\n", text);
+    std::printf("%s\n", remote.Text(row, column).c_str());
     return 0;
 }
 
 int ListSelect(HWND list, int row) {
-    RemoteBuffer remote(list, sizeof(LVITEMA));
+    RemoteListAccess remote(list);
     if (!remote.Ok())
         return Fail("lv-select", "no access to the program's memory");
-    LVITEMA item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    remote.Write(0, &item, sizeof item);
-    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(remote.Address()));
+    remote.Select(row);
     return 0;
 }
 
@@ -189,7 +146,8 @@ int ListColumnClick(HWND list, int column) {
     int x = 0;
     for (int i = 0; i < column; ++i)
         x += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
-    x += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0)) / 2;
+    x += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0)) /
+         2;
     const LPARAM at = MAKELPARAM(x, 4);
     SendMessageA(header, WM_MOUSEMOVE, 0, at);
     SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
@@ -214,8 +172,9 @@ int main(int argc, char** argv) {
     if (action == "list") {
         for (HWND hwnd : TopLevelWindows())
             if (!WindowText(hwnd).empty())
-                std::printf("%p %d %s [%s]\n", static_cast<void*>(hwnd), IsWindowVisible(hwnd) ? 1 : 0,
-                            WindowText(hwnd).c_str(), ClassOf(hwnd).c_str());
+                std::printf("%p %d %s [%s]\n", static_cast<void*>(hwnd),
+                            IsWindowVisible(hwnd) ? 1 : 0, WindowText(hwnd).c_str(),
+                            ClassOf(hwnd).c_str());
         return 0;
     }
     if (action == "wait-window") {
@@ -310,7 +269,8 @@ int main(int argc, char** argv) {
         std::printf("%d\n", static_cast<int>(SendMessageA(control, BM_GETCHECK, 0, 0)));
     } else if (action == "set-check") {
         const int want = std::atoi(argv[4]);
-        for (int i = 0; i < 3 && static_cast<int>(SendMessageA(control, BM_GETCHECK, 0, 0)) != want; ++i) {
+        for (int i = 0; i < 3 && static_cast<int>(SendMessageA(control, BM_GETCHECK, 0, 0)) != want;
+             ++i) {
             SendMessageA(control, BM_CLICK, 0, 0);
         }
     } else if (action == "lv-count") {
