@@ -241,8 +241,8 @@ TEST_F(DdeExport, ProgramThatNeverAnswersIsReportedAfterTheWait) {
     const DWORD waited = GetTickCount() - start;
     SetDdeConnectTiming({});
     EXPECT_FALSE(result.connected);
-    EXPECT_EQ(messages_, (std::vector<std::string>{"DDE Connection Failed.\n",
-                                                    "Connection to server fails"}));
+    EXPECT_EQ(messages_,
+              (std::vector<std::string>{"DDE Connection Failed.\n", "Connection to server fails"}));
     EXPECT_GE(waited, 500u);
     EXPECT_LT(waited, 10000u);
 }
