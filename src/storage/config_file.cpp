@@ -131,11 +131,6 @@ bool SaveSettingsFile(const char* path, const AppSettings& settings, const Membe
 }
 
 SaveMembersResult SaveMembersFile(const char* path, AppSettings& settings, MemberList& members) {
-    {
-        file_io::InPlaceWriter probe(path);
-        if (!probe.IsOpen())
-            return SaveMembersResult::CannotOpen;
-    }
     const int count = settings.MemberCount > 0 ? settings.MemberCount : 0;
     std::vector<MemberEntry> entries;
     entries.reserve(static_cast<size_t>(count));
@@ -148,8 +143,8 @@ SaveMembersResult SaveMembersFile(const char* path, AppSettings& settings, Membe
     while (static_cast<int>(entries.size()) < count)
         entries.push_back(Placeholder("ID%d", "NM%d", 0));
 
-    // A failed write leaves the file as it was and the table untouched, so the operator
-    // can try again without losing the edits.
+    // A file that cannot be written, or a failed write, leaves the file as it was and the
+    // table untouched, so the operator can try again without losing the edits.
     if (!RewriteConfig(path, settings, entries.data(), entries.size()))
         return SaveMembersResult::CannotOpen;
 
