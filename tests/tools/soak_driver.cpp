@@ -13,6 +13,7 @@
 // camera off; before it the configuration's Fast mode, 0.030/0.080 and camera on hold.
 #define PSAPI_VERSION 2
 #include "remote_list.h"
+#include "sim_commands.h" // Unescape: reads back what the simulator logs
 
 #include <windows.h>
 #include <psapi.h>
@@ -221,27 +222,6 @@ void WriteFileText(const std::string& path, const std::string& text, bool append
 }
 
 // --- the simulator's log: what it was told, received and sent ---
-
-std::string Unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 >= text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        if (c == 'r')
-            out += '\r';
-        else if (c == 'n')
-            out += '\n';
-        else if (c == 'x' && i + 2 < text.size()) {
-            out += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else
-            out += c;
-    }
-    return out;
-}
 
 class SimLog {
   public:
