@@ -41,6 +41,12 @@ template <typename T> void Put(Bytes& bytes, size_t at, T value) {
     std::memcpy(bytes.data() + at, &value, sizeof value);
 }
 
+// A copy of `bytes` with one 32-bit field changed, as a damaged file would hold it.
+void SaveWithInt(const char* target, const char* name, Bytes bytes, size_t at, int32_t value) {
+    Put<int32_t>(bytes, at, value);
+    Save(target, name, bytes);
+}
+
 MeasureRecord Record(const char* id, const char* name, int64_t time, int mode, float value) {
     MeasureRecord r{};
     SetField(r.ID, id);
@@ -71,15 +77,9 @@ void DataFiles() {
     const Bytes three = Load(scratch);
     Save("data_file", "three_records", three);
 
-    Bytes broken = three;
-    Put<int32_t>(broken, 4, 0x12345678);
-    Save("data_file", "broken_magic", broken);
-    Bytes promises = three;
-    Put<int32_t>(promises, 0, 5);
-    Save("data_file", "count_beyond_end", promises);
-    Bytes negative = three;
-    Put<int32_t>(negative, 0, -1);
-    Save("data_file", "negative_count", negative);
+    SaveWithInt("data_file", "broken_magic", three, 4, 0x12345678);
+    SaveWithInt("data_file", "count_beyond_end", three, 0, 5);
+    SaveWithInt("data_file", "negative_count", three, 0, -1);
     Save("data_file", "torn_record", Bytes(three.begin(), three.begin() + 8 + 72 + 40));
     Save("data_file", "header_cut", Bytes(three.begin(), three.begin() + 6));
 
@@ -118,15 +118,9 @@ void ConfigFiles() {
     const Bytes saved = Load(scratch);
     Save("config_file", "members_saved", saved);
 
-    Bytes none(saved.begin(), saved.begin() + 36);
-    Put<int32_t>(none, 32, 0);
-    Save("config_file", "settings_only", none);
-    Bytes promises = saved;
-    Put<int32_t>(promises, 32, 1000);
-    Save("config_file", "count_beyond_end", promises);
-    Bytes negative = saved;
-    Put<int32_t>(negative, 32, -3);
-    Save("config_file", "negative_count", negative);
+    SaveWithInt("config_file", "settings_only", Bytes(saved.begin(), saved.begin() + 36), 32, 0);
+    SaveWithInt("config_file", "count_beyond_end", saved, 32, 1000);
+    SaveWithInt("config_file", "negative_count", saved, 32, -3);
     Save("config_file", "settings_cut", Bytes(saved.begin(), saved.begin() + 20));
     Bytes odd = saved;
     std::memset(odd.data() + 36, 'Q', 30); // ID and Name without their zeros
