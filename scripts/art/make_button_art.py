@@ -134,6 +134,25 @@ def export():
     return c
 
 
+def csv():
+    """A page of comma-separated lines with a folded corner."""
+    c = Canvas(*BIG, FACE)
+    c.polygon([(18, 3), (40, 3), (47, 10), (47, 34), (18, 34)], WHITE)
+    c.frame(18, 3, 47, 34, GREY)
+    c.polygon([(40, 3), (47, 10), (40, 10)], LIGHT)
+    for y in (9, 15, 21, 27):
+        for x0, x1 in ((21, 26), (29, 35), (38, 44)):
+            if y == 9 and x0 == 38:
+                continue
+            c.rect(x0, y, x1, y + 2, NAVY if y == 9 else GREY)
+        for x in (27, 36):
+            if y == 9 and x == 36:
+                continue
+            c.rect(x, y + 2, x + 1, y + 4, RED)
+    caption(c, 'CSV')
+    return c
+
+
 def arrow(up):
     """The sort arrow: a pure-red triangle five rows high centred on column 7, rows 4-8."""
     c = Canvas(14, 12, FACE)
@@ -180,6 +199,7 @@ PICTURES = [
     ('button_filter.bmp', filter_ok),   # 194
     ('button_print.bmp', print_),       # 195
     ('button_export.bmp', export),      # 196
+    ('button_csv.bmp', csv),            # 198
 ]
 
 

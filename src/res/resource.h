@@ -21,6 +21,7 @@
 #define IDB_FILTER 194
 #define IDB_PRINT 195
 #define IDB_EXCEL 196
+#define IDB_CSV 198
 
 // Dialog templates.
 #define IDD_REGISTRATION 133

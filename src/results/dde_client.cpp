@@ -1,5 +1,6 @@
 #include "results/dde_client.h"
 
+#include "framework/busy_wait.h"
 #include "framework/message_box.h"
 #include "results/record_cells.h"
 #include "results/workbook_path.h"
@@ -66,15 +67,16 @@ void CDDECli::Connect(HWND owner) {
     }
 
     // A spreadsheet program on a busy machine may need longer than its usual second to
-    // answer; keep trying for a while before giving up.
+    // answer; keep trying for a while before giving up. The windows stay painted meanwhile,
+    // and ExportRows keeps a second export out.
     const DdeConnectTiming timing = Timing();
-    Sleep(timing.firstTryMs);
+    fw::WaitKeepingPainted(timing.firstTryMs);
     const DWORD start = GetTickCount();
     for (;;) {
         Conversation = ConnectOnce();
         if (Conversation || GetTickCount() - start >= timing.giveUpMs)
             break;
-        Sleep(timing.retryMs);
+        fw::WaitKeepingPainted(timing.retryMs);
     }
     if (!Conversation) {
         fw::MessageBox(owner, "DDE Connection Failed.\n");
@@ -119,6 +121,10 @@ bool CDDECli::Poke(const std::string& item, const std::string& text) {
 ExportResult CDDECli::ExportRows(HWND owner, const std::string& windowTitle, int rowCount,
                                  const ExportCellSource& cell) {
     ExportResult outcome;
+    // The connection wait lets timers and sent messages run; none may start another export.
+    if (exporting_)
+        return outcome;
+    fw::BusyFlag busy(exporting_);
     const std::string templatePath =
         InstallPath((std::string("Resources\\") + kTemplateName).c_str());
     FILE* probe = templatePath.empty() ? nullptr : std::fopen(templatePath.c_str(), "rb");

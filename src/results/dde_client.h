@@ -40,7 +40,8 @@ class CDDECli : public fw::Window {
 
     // The "Excel" button: copies the template beside the shown data file (named from
     // `windowTitle`) unless a workbook is there already, opens it and pokes `rowCount`
-    // rows of ten cells from sheet row 3 on.
+    // rows of ten cells from sheet row 3 on. While one export runs, another returns at once
+    // with nothing done.
     ExportResult ExportRows(HWND owner, const std::string& windowTitle, int rowCount,
                             const ExportCellSource& cell);
 
@@ -50,6 +51,8 @@ class CDDECli : public fw::Window {
   private:
     HCONV ConnectOnce();
     bool Poke(const std::string& item, const std::string& text);
+
+    bool exporting_ = false;
 };
 
 extern CDDECli g_DdeClient;

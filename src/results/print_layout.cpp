@@ -1,6 +1,9 @@
 #include "results/print_layout.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 const char* const kPrintHeadings[kPrintColumnCount] = {"No",   "ID",   "Name", "Result", "Date",
                                                        "Time", "Mode", "Low",  "Hi",     "Photo"};
@@ -9,7 +12,34 @@ const int kPrintColumnOffsets[kPrintColumnCount] = {0, 7, 17, 37, 49, 59, 69, 78
 namespace {
 constexpr int kHeadLines = 10;
 constexpr size_t kMaxCellChars = 255;
+constexpr int kLeftMarginChars = 3;
+constexpr int kRightSpareChars = 2;
+constexpr size_t kWidestPageLabel = sizeof "Page = -2147483648" - 1;
 } // namespace
+
+int PrintLineCharsNeeded(size_t longestPhotoName) {
+    // Cells are printed cut to 255 characters.
+    const size_t photo =
+        std::max(std::min(longestPhotoName, kMaxCellChars), std::strlen(kPrintHeadings[9]));
+    const size_t row = kLeftMarginChars + kPrintColumnOffsets[9] + photo + kRightSpareChars;
+    // The page label ends 3 characters short of the line.
+    const size_t head = kLeftMarginChars + std::strlen(kPrintTitle) + 1 + kWidestPageLabel + 3;
+    return static_cast<int>(std::max(row, head));
+}
+
+int PrintCharWidthFor(int areaWidth, int charsNeeded, int defaultCharWidth) {
+    if (areaWidth <= 0 || charsNeeded <= 0)
+        return 0;
+    const int fits = areaWidth / charsNeeded;
+    return defaultCharWidth > 0 ? std::min(fits, defaultCharWidth) : fits;
+}
+
+int SmallerPrintFontHeight(int requestedHeight, int measuredWidth, int wantedWidth) {
+    if (measuredWidth <= 0 || wantedWidth <= 0)
+        return requestedHeight - 1;
+    const int64_t scaled = static_cast<int64_t>(requestedHeight) * wantedWidth / measuredWidth;
+    return static_cast<int>(std::min<int64_t>(scaled, requestedHeight - 1));
+}
 
 PrintSetup MeasurePrintPage(int textHeight, int averageCharWidth, int areaWidth, int areaHeight,
                             PrintMetrics& metrics) {
@@ -31,6 +61,8 @@ const char* PrintSetupMessage(PrintSetup setup) {
         return "The printer reports no usable font";
     case PrintSetup::PageTooSmall:
         return "The printer page is too small for the result list";
+    case PrintSetup::PageTooNarrow:
+        return "The printer page is too narrow for the result list";
     default:
         return "";
     }

@@ -13,7 +13,7 @@ struct PrintMetrics {
     int RowsPerPage = 0;     // text lines of the drawing area minus the 10 of the page head
 };
 
-enum class PrintSetup { Ok, NoFont, PageTooSmall };
+enum class PrintSetup { Ok, NoFont, PageTooSmall, PageTooNarrow };
 
 // From the font's text metrics and the drawing area. A page that holds fewer than 11 text
 // lines leaves no room for a single list row and is refused.
@@ -21,6 +21,21 @@ PrintSetup MeasurePrintPage(int textHeight, int averageCharWidth, int areaWidth,
                             PrintMetrics& metrics);
 // The operator message for a refused printer.
 const char* PrintSetupMessage(PrintSetup setup);
+
+// The printout's font. Columns sit at fixed character offsets, so the font is fixed-pitch and
+// small enough that the longest row (offset 95 plus the longest photo name) fits the page:
+// a printer's default font would push the later columns off the paper.
+//
+// Characters a text line must hold: the left margin, the columns up to "Photo" and the
+// longest photo name, two to spare on the right; at least the title, a gap and the widest
+// page label beside it.
+int PrintLineCharsNeeded(size_t longestPhotoName);
+// The widest average character width with which `charsNeeded` characters fit `areaWidth`,
+// never wider than the printer's default font; 0 when not even one pixel a character does.
+int PrintCharWidthFor(int areaWidth, int charsNeeded, int defaultCharWidth);
+// The next font height to ask for when `requestedHeight` gave characters `measuredWidth`
+// wide but at most `wantedWidth` fit: scaled down in proportion, and always smaller.
+int SmallerPrintFontHeight(int requestedHeight, int measuredWidth, int wantedWidth);
 
 // Pages are numbered from 0; the last one is items / RowsPerPage, so an exact multiple
 // ends with a page of headings only.

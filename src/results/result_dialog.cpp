@@ -3,6 +3,7 @@
 #include "framework/message_box.h"
 #include "members/select_dialog.h"
 #include "res/resource.h"
+#include "results/result_csv.h"
 #include "results/result_export.h"
 #include "results/result_ids.h"
 #include "storage/config_file.h"
@@ -85,7 +86,8 @@ void CResult::AttachButtons() {
     } buttons[] = {
         {m_FileButton, kFileButton, IDB_FILE},    {m_FilterButton, kFilterButton, IDB_FILTER},
         {m_PrintButton, kPrintButton, IDB_PRINT}, {m_ExcelButton, kExcelButton, IDB_EXCEL},
-        {m_ExitButton, IDOK, IDB_EXIT},           {m_MemberButton, kMemberButton, IDB_MEMBER}};
+        {m_ExitButton, IDOK, IDB_EXIT},           {m_MemberButton, kMemberButton, IDB_MEMBER},
+        {m_CsvButton, kCsvButton, IDB_CSV}};
     for (const auto& b : buttons) {
         b.button.Attach(hwnd(), b.id);
         b.button.SetImage(b.bitmap, 1.0f, 0.0f, RGB(0, 0, 0), "");
@@ -202,6 +204,9 @@ bool CResult::OnCommand(int id, int code, HWND) {
         return true;
     case kExcelButton:
         ExportResultList(*this);
+        return true;
+    case kCsvButton:
+        SaveResultListCsv(*this);
         return true;
     }
     return false;
@@ -374,14 +379,30 @@ void CResult::OnItemChanged(const NMLISTVIEW& change) {
 }
 
 bool CResult::BeginPrint(HDC dc, ResultPrintInfo& info) {
+    HDC measure = info.attributeDc ? info.attributeDc : dc;
     TEXTMETRICA metrics{};
-    if (!GetTextMetricsA(info.attributeDc ? info.attributeDc : dc, &metrics)) {
+    if (!GetTextMetricsA(measure, &metrics)) {
         m_PrintSetup = PrintSetup::NoFont;
         return false;
     }
     const RECT& area = info.drawRect;
-    m_PrintSetup = MeasurePrintPage(metrics.tmHeight, metrics.tmAveCharWidth,
-                                    area.right - area.left, area.bottom - area.top, m_Print);
+    const int width = area.right - area.left;
+    const int charsNeeded = PrintLineCharsNeeded(m_List.Rows().LongestCell(9));
+    if (PrintCharWidthFor(width, charsNeeded, metrics.tmAveCharWidth) <= 0) {
+        m_PrintSetup = PrintSetup::PageTooNarrow;
+        return false;
+    }
+    m_PrintFont = FitPrintFont(measure, width, charsNeeded, metrics.tmAveCharWidth);
+    if (!m_PrintFont) {
+        m_PrintSetup = PrintSetup::NoFont;
+        return false;
+    }
+    {
+        fw::ScopedSelect font(measure, m_PrintFont.Get());
+        GetTextMetricsA(measure, &metrics);
+    }
+    m_PrintSetup = MeasurePrintPage(metrics.tmHeight, metrics.tmAveCharWidth, width,
+                                    area.bottom - area.top, m_Print);
     if (m_PrintSetup != PrintSetup::Ok)
         return false;
     info.minPage = 0;
@@ -394,8 +415,11 @@ void CResult::PrintPage(HDC dc, ResultPrintInfo& info) {
     const std::vector<PrintOp> ops =
         LayoutPrintPage(m_Print, info.currentPage, PrintCursor, m_List.ItemCount(),
                         [this](int row, int column) { return m_List.ItemText(row, column); });
+    // Selected for each page: older printer drivers reset the DC when a page starts.
+    fw::ScopedSelect font(dc, m_PrintFont.Get());
     DrawPrintOps(dc, ops);
 }
 
 void CResult::EndPrint(HDC, ResultPrintInfo&) {
+    m_PrintFont.Reset();
 }

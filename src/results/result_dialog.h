@@ -1,11 +1,13 @@
 // The Result dialog: the stored measurements of one data file in an owner-data list, with
 // filters, sorting by heading, the photo of the row under the cursor, another year's file,
-// printing and the spreadsheet export. Created once by the main view, then hidden and shown.
+// printing, the spreadsheet export and the CSV file. Created once by the main view, then hidden and
+// shown.
 #pragma once
 
 #include "camera/photo_button.h"
 #include "controls/image_button.h"
 #include "framework/dialog.h"
+#include "framework/handles.h"
 #include "results/result_list.h"
 #include "results/result_print.h"
 
@@ -25,8 +27,8 @@ class CResult : public fw::Dialog {
     // "File" after the open-file dialog: shows the data file at `path`.
     void ShowDataFile(const char* path);
 
-    // Printing, in job order. BeginPrint measures the printer's font and page and sets the
-    // page range; false when the page cannot hold a single row.
+    // Printing, in job order. BeginPrint chooses the font the longest row needs, measures it
+    // and the page and sets the page range; false when the page cannot hold a single row.
     virtual bool BeginPrint(HDC dc, ResultPrintInfo& info);
     virtual void PrintPage(HDC dc, ResultPrintInfo& info);
     virtual void EndPrint(HDC dc, ResultPrintInfo& info);
@@ -73,6 +75,7 @@ class CResult : public fw::Dialog {
     int ListWidth0 = 0;
     float ColumnUnit = 0.0f;
     PrintMetrics m_Print;
+    fw::Font m_PrintFont; // of the job under way
     PrintSetup m_PrintSetup = PrintSetup::Ok;
     int PrintCursor = 0;
     CResultList m_List;
@@ -82,6 +85,7 @@ class CResult : public fw::Dialog {
     CImageButton m_ExcelButton;
     CImageButton m_ExitButton;
     CImageButton m_MemberButton;
+    CImageButton m_CsvButton;
     CPhotoButton m_Photo;
 };
 

@@ -1,5 +1,6 @@
 #include "results/result_export.h"
 
+#include "framework/busy_wait.h"
 #include "results/record_cells.h"
 #include "results/result_dialog.h"
 
@@ -7,11 +8,13 @@ ExportResult ExportResultList(CResult& dialog) {
     char title[kCellTextSize] = {};
     GetWindowTextA(dialog.hwnd(), title, sizeof title);
     CResultList& list = dialog.RecordList();
-    // The whole export blocks the window; the wait cursor says so.
+    // The windows keep painting while the export waits for the spreadsheet program, but take
+    // no input: the wait cursor says so, and clicks made meanwhile are dropped afterwards.
     const HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     const ExportResult result =
         g_DdeClient.ExportRows(dialog.hwnd(), title, list.ItemCount(),
                                [&list](int row, int column) { return list.ItemText(row, column); });
+    fw::DropQueuedInput();
     SetCursor(previous ? previous : LoadCursorA(nullptr, IDC_ARROW));
     return result;
 }

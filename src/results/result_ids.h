@@ -21,4 +21,5 @@ constexpr int kFilterButton = 1030;
 constexpr int kPrintButton = 1031;
 constexpr int kExcelButton = 1032;
 constexpr int kPhotoControl = 1036;
+constexpr int kCsvButton = 1037;
 } // namespace result_ids

@@ -74,6 +74,29 @@ class GdiPrintJob : public PrintJobSteps {
 
 } // namespace
 
+fw::Font FitPrintFont(HDC dc, int areaWidth, int charsNeeded, int defaultCharWidth) {
+    const int wanted = PrintCharWidthFor(areaWidth, charsNeeded, defaultCharWidth);
+    // Fixed-pitch faces are about twice as high as wide; the font mapper picks by height,
+    // and each try shrinks in proportion to how much too wide the last one came out.
+    int height = 2 * wanted;
+    fw::Font font;
+    for (int tries = 0; tries < 8 && wanted > 0 && height > 0; ++tries) {
+        font.Reset(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               FIXED_PITCH | FF_MODERN, "Courier New"));
+        if (!font)
+            break;
+        TEXTMETRICA metrics{};
+        fw::ScopedSelect selected(dc, font.Get());
+        if (!GetTextMetricsA(dc, &metrics) || metrics.tmAveCharWidth <= 0)
+            break;
+        if (metrics.tmAveCharWidth <= wanted)
+            return font;
+        height = SmallerPrintFontHeight(height, metrics.tmAveCharWidth, wanted);
+    }
+    return fw::Font();
+}
+
 void DrawPrintOps(HDC dc, const std::vector<PrintOp>& ops) {
     SetTextAlign(dc, TA_TOP | TA_LEFT | TA_NOUPDATECP);
     for (const PrintOp& op : ops) {

@@ -2,6 +2,7 @@
 // takes any device context, so it can be drawn into a metafile as well as onto paper.
 #pragma once
 
+#include "framework/handles.h"
 #include "results/print_layout.h"
 
 #include <windows.h>
@@ -20,6 +21,11 @@ struct ResultPrintInfo {
     // text metrics, so drawing into one takes a reference DC here.
     HDC attributeDc = nullptr;
 };
+
+// A fixed-pitch font, measured in `dc`, whose average character is at most as wide as
+// `charsNeeded` characters on `areaWidth` allow and no wider than `defaultCharWidth`; null
+// when the printer offers none.
+fw::Font FitPrintFont(HDC dc, int areaWidth, int charsNeeded, int defaultCharWidth);
 
 // Draws a page's operations: texts with TextOutA at their top-left corner, rules one pixel
 // high with SetPixel.

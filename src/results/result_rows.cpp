@@ -1,5 +1,6 @@
 #include "results/result_rows.h"
 
+#include <algorithm>
 #include <cctype>
 #include <new>
 
@@ -46,6 +47,14 @@ std::string ResultRows::CellString(int row, int column) const {
     char text[kCellTextSize];
     const size_t n = CellText(row, column, text, sizeof text);
     return std::string(text, n);
+}
+
+size_t ResultRows::LongestCell(int column) const {
+    char text[kCellTextSize];
+    size_t longest = 0;
+    for (int row = 0; row < RowCount(); ++row)
+        longest = std::max(longest, CellText(row, column, text, sizeof text));
+    return longest;
 }
 
 int64_t ResultRows::FirstTime() const {

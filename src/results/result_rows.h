@@ -32,6 +32,8 @@ class ResultRows {
     // Cell text as the list shows it; "" outside the rows.
     size_t CellText(int row, int column, char* out, size_t size) const;
     std::string CellString(int row, int column) const;
+    // Length of the longest text of `column` over the shown rows.
+    size_t LongestCell(int column) const;
 
     bool ShowingAll() const { return showingAll_ != 0; }
     int ArrowColumn() const { return arrowColumn_; } // -1: no sort arrow

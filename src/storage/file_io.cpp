@@ -1,5 +1,6 @@
 #include "storage/file_io.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -27,6 +28,8 @@ bool PutBytes(FILE* f, const void* data, size_t size) {
     const size_t written = allowed ? std::fwrite(data, 1, allowed, f) : 0;
     if (g_writeBudget >= 0)
         g_writeBudget -= static_cast<int64_t>(written);
+    if (written != size && allowed < size)
+        errno = ENOSPC;
     return written == size;
 }
 
@@ -56,6 +59,22 @@ int64_t Tell(FILE* f) {
 #else
     return static_cast<int64_t>(ftello(f));
 #endif
+}
+// Creates (or empties) the file, writes the bytes and pushes them to the disk.
+Saved WriteNew(const char* path, const void* data, size_t size) {
+    FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return Saved::CannotOpen;
+    errno = 0;
+    bool ok = PutBytes(f, data, size) && std::fflush(f) == 0 && SyncToDisk(f) == 0;
+    int error = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok)
+        return Saved::Ok;
+    return error == ENOSPC ? Saved::DiskFull : Saved::Failed;
 }
 } // namespace
 
@@ -112,12 +131,24 @@ bool Exists(const char* path) {
 }
 
 bool CreateWith(const char* path, const void* data, size_t size) {
-    FILE* f = std::fopen(path, "wb");
-    if (!f)
-        return false;
-    bool ok = PutBytes(f, data, size);
-    ok = ok && std::fflush(f) == 0 && SyncToDisk(f) == 0;
-    return std::fclose(f) == 0 && ok;
+    return WriteNew(path, data, size) == Saved::Ok;
+}
+
+Saved SaveWhole(const char* path, const void* data, size_t size) {
+    const std::string temp = std::string(path) + ".new";
+    const Saved written = WriteNew(temp.c_str(), data, size);
+    if (written != Saved::Ok) {
+        std::remove(temp.c_str());
+        return written;
+    }
+    if (g_writeBudget == 0 || !RenameOver(temp.c_str(), path)) {
+        // A cut (test) leaves "<path>.new" as a killed process would; a failed rename
+        // leaves the old file as it was.
+        if (g_writeBudget != 0)
+            std::remove(temp.c_str());
+        return Saved::Failed;
+    }
+    return Saved::Ok;
 }
 
 bool ReplaceExisting(const char* path, const void* data, size_t size) {
@@ -126,18 +157,7 @@ bool ReplaceExisting(const char* path, const void* data, size_t size) {
         if (!probe.IsOpen())
             return false;
     }
-    const std::string temp = std::string(path) + ".new";
-    if (!CreateWith(temp.c_str(), data, size)) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    if (g_writeBudget == 0 || !RenameOver(temp.c_str(), path)) {
-        // A cut (test) or failed rename leaves the old file as it was.
-        if (g_writeBudget != 0)
-            std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    return SaveWhole(path, data, size) == Saved::Ok;
 }
 
 void SetWriteBudgetForTest(int64_t bytes) {

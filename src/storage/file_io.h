@@ -35,6 +35,14 @@ class InputFile {
 // Creates (or empties) the file and writes the bytes.
 bool CreateWith(const char* path, const void* data, size_t size);
 
+enum class Saved { Ok, CannotOpen, DiskFull, Failed };
+
+// Writes a new file or replaces an existing one as one step: the bytes go to "<path>.new",
+// are pushed to the disk, and the new file is renamed over `path`. A process that dies at
+// any point leaves the old file (or none), never part of the new one. A failed write
+// removes "<path>.new" and leaves `path` as it was.
+Saved SaveWhole(const char* path, const void* data, size_t size);
+
 // Replaces an existing file's content as one step: the bytes go to "<path>.new", are
 // pushed to the disk, and the new file is renamed over the old one. A process that dies at
 // any point leaves either the old or the new content. False when `path` cannot be opened
@@ -42,7 +50,8 @@ bool CreateWith(const char* path, const void* data, size_t size);
 bool ReplaceExisting(const char* path, const void* data, size_t size);
 
 // Test seam: after `bytes` more bytes, every write of this module fails as if the
-// process had been killed there (negative: no limit). Lets tests cut writes anywhere.
+// process had been killed there, or the disk were full (negative: no limit). Lets tests
+// cut writes anywhere.
 void SetWriteBudgetForTest(int64_t bytes);
 
 // One write session on an existing file, opened without creating or truncating it.

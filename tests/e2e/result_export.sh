@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Result window of the real program: a prepared data file opens newest first, the
 # level filter leaves the three Normal records oldest first, two clicks on "Name" sort them
-# up and down, and "Excel" pokes the 30 cells r3c1..r5c10 into the stand-in spreadsheet.
+# up and down, "Excel" pokes the 30 cells r3c1..r5c10 into the stand-in spreadsheet, and
+# "CSV" saves them into a file that Python's csv module reads back cell for cell.
 source "$(dirname "$0")/lib.bash"
 # The workbook is named from the data file's path cut at its first ".": an install folder
 # without one keeps the workbook beside the data file.
@@ -16,7 +17,7 @@ wine_env_associate_xls "$WIN_BIN/quelma-sheet.exe"
 python3 - "$INSTALL/Data/$DATA_NAME" "$YEAR" <<'PY'
 import struct, sys, calendar
 path, year = sys.argv[1], int(sys.argv[2])
-rows = [("M1", "Alice", 0, 1, 0.0), ("M2", "Bob", 1, 0, 0.1), ("M3", "Carol", 1, 0, 0.2),
+rows = [("M1", "Alice", 0, 1, 0.0), ("M2", "Bob", 1, 0, 0.1), ("M3", 'Carol "CJ", Jr', 1, 0, 0.2),
         ("M4", "Dave", 0, 2, 0.0), ("M5", "Eve", 1, 0, 0.05)]
 with open(path, "wb") as f:
     f.write(struct.pack("<iI", len(rows), 0x499602d2))
@@ -81,6 +82,37 @@ expect_eq "$(grep -c '^POKE' "$QUELMA_SHEET_LOG")" 30 "pokes"
 expect_eq "$(grep '^POKE' "$QUELMA_SHEET_LOG" | tail -n1 | cut -f3)" "r5c10" "last cell"
 expect_eq "$(grep '^POKE' "$QUELMA_SHEET_LOG" | sed -n 21p | cut -f3,4 | tr '\t' '=')" "r5c1=3" "row 5 first cell"
 grep -qiF "CONNECT	$(winepath -w "$book")" "$QUELMA_SHEET_LOG" || fail "no conversation on the workbook"
+
+# "CSV": the save dialog suggests the data file's name with ".csv", beside it.
+wd click "$result" 1037
+wd wait-window "=Save As" 20000 >/dev/null || fail "no save dialog"
+wd click "=Save As" 1
+csv="$INSTALL/Data/Quelma$YEAR.csv"
+for ((i = 0; i < 100; i++)); do
+    [ -s "$csv" ] && break
+    sleep 0.1
+done
+[ -s "$csv" ] || fail "no $csv"
+# Every cell as "row<TAB>column<TAB>text", read by Python's csv module.
+cells="$(python3 - "$csv" <<'PY'
+import csv, sys
+with open(sys.argv[1], newline="", encoding="cp1252") as f:
+    for r, row in enumerate(csv.reader(f)):
+        if len(row) != 10:
+            sys.exit("row %d has %d cells" % (r, len(row)))
+        for k, cell in enumerate(row):
+            print("%d\t%d\t%s" % (r, k, cell))
+PY
+)" || fail "csv: $cells"
+expect_eq "$(grep -c . <<<"$cells")" 40 "CSV cells"
+expect_eq "$(grep -P '^0\t' <<<"$cells" | cut -f3 | tr '\n' ' ')" "NO ID Name Result Date Time Mode Low Hi Photo " "CSV headings"
+for ((r = 0; r < 3; r++)); do
+    for ((k = 0; k < 10; k++)); do
+        expect_eq "$(grep -P "^$((r + 1))\t$k\t" <<<"$cells" | cut -f3-)" \
+            "$(wd lv-text "$result" 1000 "$r" "$k")" "CSV cell $r,$k"
+    done
+done
+expect_eq "$(grep -P '^2\t2\t' <<<"$cells" | cut -f3-)" 'Carol "CJ", Jr' "the name with a comma and quotes"
 
 # Exit hides the window; the Result command shows it again with its rows.
 wd click "$result" 1

@@ -104,4 +104,32 @@ TEST(CrashSafety, ConfigRewriteCutAnywhereLeavesOldOrNewFile) {
     }
 }
 
+// A whole-file save (the result list as CSV) that the disk cuts short is reported as a full
+// disk and leaves the old file and no "<path>.new"; a folder that is missing or a name
+// taken by a folder are refused without touching anything.
+TEST(CrashSafety, WholeFileSaveCutShortKeepsTheOldFile) {
+    BudgetReset reset;
+    TempDir dir;
+    const std::string path = dir.File("list.csv");
+    ASSERT_EQ(file_io::SaveWhole(path.c_str(), "old", 3), file_io::Saved::Ok);
+    const std::string fresh(5000, 'n');
+    for (int budget : {0, 1, 4096, 4999}) {
+        file_io::SetWriteBudgetForTest(budget);
+        EXPECT_EQ(file_io::SaveWhole(path.c_str(), fresh.data(), fresh.size()),
+                  file_io::Saved::DiskFull)
+            << budget;
+        file_io::SetWriteBudgetForTest(-1);
+        EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'})) << budget;
+        EXPECT_FALSE(file_io::Exists((path + ".new").c_str())) << budget;
+    }
+    ASSERT_EQ(file_io::SaveWhole(path.c_str(), fresh.data(), fresh.size()), file_io::Saved::Ok);
+    EXPECT_EQ(ReadBytes(path).size(), 5000u);
+
+    EXPECT_EQ(file_io::SaveWhole(dir.File("none/list.csv").c_str(), "x", 1),
+              file_io::Saved::CannotOpen);
+    std::filesystem::create_directory(dir.File("taken"));
+    EXPECT_EQ(file_io::SaveWhole(dir.File("taken").c_str(), "x", 1), file_io::Saved::Failed);
+    EXPECT_FALSE(file_io::Exists(dir.File("taken.new").c_str()));
+}
+
 } // namespace

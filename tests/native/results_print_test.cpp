@@ -1,3 +1,4 @@
+#include "results/csv_text.h"
 #include "results/print_layout.h"
 #include "results/workbook_path.h"
 
@@ -128,6 +129,52 @@ TEST(PrintLayout, RowsContinueAcrossPagesInListOrder) {
     EXPECT_EQ(TextsAt(longOps, 90)[2].text.size(), 255u);
 }
 
+// A4 and Letter at 300 and 600 dpi, without and with the longest photo name a record can
+// have (19-character name): the font chosen leaves every column, the whole photo name and
+// the whole title on the page, and the title clear of the page label.
+TEST(PrintLayout, FontNarrowEnoughForTheLongestRowAndTheTitle) {
+    const std::string photo = std::string(19, 'N') + "_2026_12_08_AM_09_52_21.bmp";
+    EXPECT_EQ(PrintLineCharsNeeded(0), 3 + 95 + 5 + 2); // the "Photo" heading still fits
+    EXPECT_EQ(PrintLineCharsNeeded(photo.size()), 3 + 95 + 46 + 2);
+    EXPECT_EQ(PrintLineCharsNeeded(1000), 3 + 95 + 255 + 2);
+
+    const int widths[] = {2480, 2550, 4960, 5100}; // A4 and Letter, 300 and 600 dpi
+    for (int width : widths) {
+        for (const std::string& name : {std::string(), photo}) {
+            const int needed = PrintLineCharsNeeded(name.size());
+            const int cw = PrintCharWidthFor(width, needed, width / 20); // a big default font
+            ASSERT_GT(cw, 0);
+            PrintMetrics m;
+            ASSERT_EQ(MeasurePrintPage(cw * 2, cw, width, 3500, m), PrintSetup::Ok);
+            int cursor = 0;
+            const auto ops = LayoutPrintPage(m, 99999, cursor, 1, [&](int, int column) {
+                return column == 9 ? name : std::string("x");
+            });
+            const PrintOp& title = ops[0];
+            const PrintOp& label = ops[1];
+            EXPECT_LT(title.x + static_cast<int>(title.text.size()) * cw, label.x) << width;
+            EXPECT_LE(label.x + static_cast<int>(label.text.size()) * cw, width);
+            const int ruleEnd = ops[2].x1;
+            for (const PrintOp& op : ops)
+                if (op.kind == PrintOp::Text)
+                    EXPECT_LE(op.x + static_cast<int>(op.text.size()) * cw, ruleEnd + 1)
+                        << width << " " << op.text;
+        }
+    }
+    // Never larger than the printer's own font; nothing fits a page narrower than a pixel a
+    // character.
+    EXPECT_EQ(PrintCharWidthFor(4800, 105, 40), 40);
+    EXPECT_EQ(PrintCharWidthFor(4800, 105, 0), 45);
+    EXPECT_EQ(PrintCharWidthFor(104, 105, 40), 0);
+    EXPECT_STRNE(PrintSetupMessage(PrintSetup::PageTooNarrow), "");
+
+    // The height asked for next shrinks in proportion, and always shrinks.
+    EXPECT_EQ(SmallerPrintFontHeight(100, 60, 48), 80);
+    EXPECT_EQ(SmallerPrintFontHeight(100, 49, 48), 97);
+    EXPECT_EQ(SmallerPrintFontHeight(100, 101, 100), 99);
+    EXPECT_EQ(SmallerPrintFontHeight(100, 0, 48), 99);
+}
+
 TEST(WorkbookPath, NamedAfterTheShownDataFile) {
     EXPECT_EQ(WorkbookPath("Quelma C:\\Quelma\\Data\\Quelma2008.dat"),
               "C:\\Quelma\\Data\\Quelma2008.xls");
@@ -141,6 +188,44 @@ TEST(WorkbookPath, NamedAfterTheShownDataFile) {
     EXPECT_EQ(WorkbookPath("Quelma .dat"), "");
     EXPECT_EQ(WorkbookPath("Quelma C:\\" + std::string(253, 'a')), "");
     EXPECT_EQ(WorkbookPath("Quelma C:\\" + std::string(251, 'a')).size(), 258u);
+}
+
+// The list as CSV: the headings, then the rows; only fields that need it are quoted.
+TEST(CsvText, HeadingsThenRowsQuotedAsNeeded) {
+    const std::string text = ResultListCsv(2, [](int row, int column) -> std::string {
+        if (row == 0 && column == 2)
+            return "Doe, \"Jo\"";
+        if (row == 1 && column == 2)
+            return "two\nlines";
+        if (column == 9)
+            return "";
+        return std::to_string(row) + "." + std::to_string(column);
+    });
+    EXPECT_EQ(text, "NO,ID,Name,Result,Date,Time,Mode,Low,Hi,Photo\r\n"
+                    "0.0,0.1,\"Doe, \"\"Jo\"\"\",0.3,0.4,0.5,0.6,0.7,0.8,\r\n"
+                    "1.0,1.1,\"two\nlines\",1.3,1.4,1.5,1.6,1.7,1.8,\r\n");
+    EXPECT_EQ(ResultListCsv(0, nullptr), "NO,ID,Name,Result,Date,Time,Mode,Low,Hi,Photo\r\n");
+    EXPECT_EQ(CsvField("0.065 %BAC"), "0.065 %BAC");
+    EXPECT_EQ(CsvField("\""), "\"\"\"\"");
+    EXPECT_EQ(CsvField("a\rb"), "\"a\rb\"");
+    EXPECT_EQ(CsvField("\xC4ngstr\xF6m"), "\xC4ngstr\xF6m"); // ANSI bytes pass as they are
+}
+
+TEST(CsvText, FileSuggestedBesideTheShownDataFile) {
+    EXPECT_EQ(CsvPathForTitle("Quelma C:\\Quelma\\Data\\Quelma2026.dat"),
+              "C:\\Quelma\\Data\\Quelma2026.csv");
+    // Unlike the workbook, a dot in a folder name stays.
+    EXPECT_EQ(CsvPathForTitle("Quelma D:\\site.v2\\My Data\\old.2025.DAT"),
+              "D:\\site.v2\\My Data\\old.2025.csv");
+    EXPECT_EQ(CsvPathForTitle("Quelma D:\\site.v2\\book"), "D:\\site.v2\\book.csv");
+    EXPECT_EQ(CsvPathForTitle("Quelma C:\\Data\\"), "");
+    EXPECT_EQ(CsvPathForTitle("Quelma C:\\Data\\.dat"), "");
+    EXPECT_EQ(CsvPathForTitle("Quelma C:\\" + std::string(256, 'a') + ".dat"), "");
+
+    EXPECT_EQ(CsvSaveMessage(file_io::Saved::Ok, "x.csv"), "");
+    EXPECT_EQ(CsvSaveMessage(file_io::Saved::DiskFull, "x.csv"),
+              "The disk is full: x.csv was not saved");
+    EXPECT_EQ(CsvSaveMessage(file_io::Saved::CannotOpen, "x.csv"), "Cannot write the file x.csv");
 }
 
 TEST(WorkbookPath, CellItemsStartAtSheetRowThree) {

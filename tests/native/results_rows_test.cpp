@@ -52,6 +52,7 @@ TEST(ResultRows, LoadShowsNewestFirstAndResetsTheFilter) {
     // Only inserted: Normal rows show no Low/Hi until a rewrite.
     EXPECT_EQ(rows.CellString(0, 7), "");
     EXPECT_EQ(rows.CellString(2, 7), "0.020");
+    EXPECT_EQ(rows.LongestCell(2), 6u); // "Charly"
 
     RecordList empty;
     ResetRecordTable(empty);
@@ -73,6 +74,7 @@ TEST(ResultRows, OkFiltersOldestFirstThenReloadsNewestFirst) {
     EXPECT_EQ(Order(rows), (std::vector<int>{0, 1, 3}));
     EXPECT_FALSE(rows.ShowingAll());
     EXPECT_EQ(rows.CellString(0, 7), "0.030"); // rewritten rows show Low/Hi
+    EXPECT_EQ(rows.LongestCell(2), 5u);        // only the rows shown count
 
     // A record stored while filtered does not enter the rows...
     AppendToTable(table, Fast("N", "new", 0, Local(2026, 5, 1)));

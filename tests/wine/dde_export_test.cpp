@@ -231,20 +231,74 @@ TEST_F(DdeExport, WorkbookTheShellCannotOpenIsReported) {
     EXPECT_EQ(messages_[1], "Connection to server fails");
 }
 
-TEST_F(DdeExport, ProgramThatNeverAnswersIsReportedAfterTheWait) {
+// What happens on this thread while an export waits: paints, timer ticks, and the result
+// of a second export started from a timer meanwhile.
+struct DuringTheWait {
+    HWND window = nullptr;
+    int paints = 0;
+    int ticks = 0;
+    bool nestedRan = false;
+    ExportResult nested;
+    std::string title;
+};
+DuringTheWait g_during;
+
+LRESULT CALLBACK PaintCounter(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        ++g_during.paints;
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    ++g_during.ticks;
+    InvalidateRect(g_during.window, nullptr, FALSE);
+    if (!g_during.nestedRan) {
+        g_during.nestedRan = true;
+        g_during.nested = g_DdeClient.ExportRows(nullptr, g_during.title, 1, CellText);
+    }
+}
+
+TEST_F(DdeExport, ProgramThatNeverAnswersIsReportedAfterTheWaitThatKeepsPainting) {
     // The shell starts a program for the workbook, but it never offers the "Excel" service.
     SetDefault("QuelmaSheet.Workbook\\shell\\open\\command",
                "\"C:\\windows\\system32\\cmd.exe\" /c rem \"%1\"");
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = PaintCounter;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QuelmaDdeWaitPaint";
+    RegisterClassA(&wc);
+    g_during = DuringTheWait{};
+    g_during.title = title_;
+    g_during.window = CreateWindowExA(0, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                      nullptr, nullptr, wc.hInstance, nullptr);
+    ValidateRect(g_during.window, nullptr);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, Tick);
+
     SetDdeConnectTiming({100, 50, 600});
     const DWORD start = GetTickCount();
     const ExportResult result = g_DdeClient.ExportRows(nullptr, title_, 2, CellText);
     const DWORD waited = GetTickCount() - start;
     SetDdeConnectTiming({});
+    KillTimer(nullptr, timer);
+    DestroyWindow(g_during.window);
+
     EXPECT_FALSE(result.connected);
     EXPECT_EQ(messages_,
               (std::vector<std::string>{"DDE Connection Failed.\n", "Connection to server fails"}));
     EXPECT_GE(waited, 500u);
     EXPECT_LT(waited, 10000u);
+    // About 14 ticks in 700 ms; each invalidated the window, and each paint went through.
+    EXPECT_GE(g_during.ticks, 5);
+    EXPECT_GE(g_during.paints, 4);
+    // The export started meanwhile did nothing and said nothing.
+    EXPECT_TRUE(g_during.nestedRan);
+    EXPECT_FALSE(g_during.nested.connected);
+    EXPECT_EQ(g_during.nested.pokesSent, 0);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "measure/free_space.h"
 #include "measure/measure_dialog.h"
 #include "measure/measure_ids.h"
+#include "wine/list_cells.h"
 #include "wine/measure_fixture.h"
 
 #include <memory>
@@ -107,6 +108,17 @@ TEST_F(MeasureDialogList, TenColumnsSizedFromTheNameEdit) {
     EXPECT_EQ(ex & (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT),
               static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
     EXPECT_TRUE(GetWindowLongA(List(), GWL_STYLE) & LVS_OWNERDATA);
+}
+
+// A typical record with a 19-character name shows whole up to "Hi" at the default size.
+TEST_F(MeasureDialogList, TypicalRecordShowsWhole) {
+    MeasureRecord r = Record("M004", "Maximilian Oberholz", kModeNormal, 0.065f, kMarch5);
+    r.Unit = 0; // %BAC
+    r.Photo = 1;
+    SetRecords({r});
+    Open();
+    EXPECT_EQ(list_cells::RowCuts(List(), 0, 9), "");
+    EXPECT_EQ(ListText(List(), 0, 3), "0.065 %BAC");
 }
 
 TEST_F(MeasureDialogWindow, InitialTextsAndLayout) {

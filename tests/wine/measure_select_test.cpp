@@ -4,6 +4,7 @@
 #include "measure/measure_dialog.h"
 #include "measure/measure_ids.h"
 #include "members/select_dialog.h"
+#include "wine/list_cells.h"
 #include "wine/measure_fixture.h"
 #include "wine/select_driver.h"
 
@@ -67,6 +68,15 @@ TEST_F(MeasureSelect, RowsColumnsAndCancel) {
     EXPECT_EQ(widths[2], 20 * unit);
     EXPECT_EQ(select.SelectedIndex, -1);
     EXPECT_EQ(g_SortAscending, 1) << "opening the picker sorts ascending next";
+}
+
+TEST_F(MeasureSelect, TypicalMemberShowsWhole) {
+    SetMembers({Member("M004", "Maximilian Oberholz")});
+    std::string cuts = "not seen";
+    CSelect select;
+    WithSelect([&](HWND, HWND list) { cuts = list_cells::RowCuts(list, 0, 3); },
+               [&] { select.RunModal(nullptr); });
+    EXPECT_EQ(cuts, "");
 }
 
 TEST_F(MeasureSelect, SortingReordersTheMemberTableAndPicksWhatIsShown) {

@@ -6,6 +6,7 @@
 #include "app/quelma_view.h"
 #include "measure/measure_dialog.h"
 #include "members/registration_dialog.h"
+#include "wine/list_cells.h"
 #include "wine/registration_world.h"
 
 using namespace dialog_world;
@@ -46,7 +47,9 @@ TEST_F(RegistrationRows, OpensWithTheMembersColumnsAndClearedFreeSlots) {
     MemberTable.slots[2].InUse = 0;
     SetField(MemberTable.slots[7].ID, "STALE");
     MemberTable.slots[7].InUse = 1;
+    SetField(MemberTable.slots[4].Name, "Maximilian Oberholz"); // 19 characters
     g_SortAscending = 0;
+    std::string cuts = "not seen";
     std::vector<std::string> rows;
     int widths[3] = {};
     int editWidth = 0;
@@ -60,12 +63,14 @@ TEST_F(RegistrationRows, OpensWithTheMembersColumnsAndClearedFreeSlots) {
         GetWindowRect(GetDlgItem(dialog, kIdEdit), &r);
         editWidth = r.right - r.left;
         styles = static_cast<DWORD>(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+        cuts = list_cells::RowCuts(list, 4, 3);
         Click(dialog, IDOK);
     });
     ASSERT_TRUE(seen_);
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(rows, (std::vector<std::string>{"1 M001 Alice", "2 M002 Bob", "3 A003 Carol",
-                                              "4 M004 Dora", "5 M005 Emil"}));
+                                              "4 M004 Dora", "5 M005 Maximilian Oberholz"}));
+    EXPECT_EQ(cuts, "");
     const int unit = static_cast<int>(static_cast<float>(editWidth / 19.0)) + 1;
     EXPECT_EQ(widths[0], 7 * unit);
     EXPECT_EQ(widths[1], 10 * unit);
@@ -74,7 +79,7 @@ TEST_F(RegistrationRows, OpensWithTheMembersColumnsAndClearedFreeSlots) {
     EXPECT_EQ(g_SortAscending, 1);
     // Exit saved the five members (slot 2 was set in use again) and nothing of slot 7.
     EXPECT_EQ(FileMembers(), (std::vector<std::string>{"M001/Alice", "M002/Bob", "A003/Carol",
-                                                       "M004/Dora", "M005/Emil"}));
+                                                       "M004/Dora", "M005/Maximilian Oberholz"}));
 }
 
 TEST_F(RegistrationRows, HeadingClicksSortTheTableAndARowFillsTheEdits) {

@@ -1,10 +1,13 @@
 // The Result dialog in-process: opening, the filters with their messages, sorting by
-// heading, appended records, another year's file, the photo of the current row, and the
-// exit paths.
+// heading, appended records, another year's file, the photo of the current row, the CSV
+// file, the exit paths, and a typical record shown whole at the default size.
+#include "wine/list_cells.h"
 #include "wine/result_fixture.h"
 #include "wine/select_driver.h"
 
 #include "res/resource.h"
+#include "results/result_csv.h"
+#include "storage/file_io.h"
 
 using namespace result_test;
 using namespace result_ids;
@@ -339,6 +342,75 @@ TEST_F(ResultDialog, ResizingMovesOnlyTheListsEdges) {
     EXPECT_EQ(listAfter.left, listBefore.left);
     EXPECT_EQ(listAfter.top, listBefore.top);
     EXPECT_EQ(photoAfter.right - photoAfter.left, 330);
+}
+
+// The CSV file holds the list as shown: headings, then the rows in the current order after
+// the filter, with the list's own texts.
+TEST_F(ResultDialog, CsvFileHoldsTheListAsShown) {
+    SetChecked(kLevelAllBox, false); // Normal records only
+    Filter();
+    ClickHeading(2);
+    ClickHeading(2); // names descending
+    ASSERT_EQ(Rows(), 2);
+    const std::string path = install_ + "Data\\list.csv";
+    ASSERT_EQ(SaveResultListCsvTo(*dialog_, path), file_io::Saved::Ok);
+    EXPECT_TRUE(messages.empty());
+    std::string expected = "NO,ID,Name,Result,Date,Time,Mode,Low,Hi,Photo\r\n";
+    for (int r = 0; r < Rows(); ++r) {
+        for (int k = 0; k < 10; ++k) {
+            if (k)
+                expected += ',';
+            expected += Cell(r, k);
+        }
+        expected += "\r\n";
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string saved((std::istreambuf_iterator<char>(in)), {});
+    in.close();
+    EXPECT_EQ(saved, expected);
+    EXPECT_NE(saved.find("\r\n2,M001,Alice,0.250 mg/l,"), std::string::npos);
+
+    // A full disk and an unwritable place are told, and the file saved before stays.
+    file_io::SetWriteBudgetForTest(20);
+    EXPECT_EQ(SaveResultListCsvTo(*dialog_, path), file_io::Saved::DiskFull);
+    file_io::SetWriteBudgetForTest(-1);
+    const std::string missing = install_ + "none\\list.csv";
+    EXPECT_EQ(SaveResultListCsvTo(*dialog_, missing), file_io::Saved::CannotOpen);
+    EXPECT_EQ(messages, (std::vector<std::string>{"The disk is full: " + path + " was not saved",
+                                                  "Cannot write the file " + missing}));
+    std::ifstream again(path, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), expected);
+    again.close();
+    DeleteFileA(path.c_str());
+
+    // An empty list is refused before any save dialog.
+    messages.clear();
+    SetChecked(kIdAll, false);
+    SetDlgItemTextA(Dialog(), kIdEdit, "A003");
+    SetChecked(kLevelAllBox, true);
+    SetChecked(kLevelAllBox, false);
+    Filter();
+    ASSERT_EQ(Rows(), 0);
+    Click(kCsvButton);
+    EXPECT_EQ(messages, (std::vector<std::string>{"There is no data to save"}));
+}
+
+// A typical record, with a 19-character name, shows whole up to "Hi" at the default size,
+// and the dialog fits a 1280 x 800 screen.
+TEST_F(ResultDialog, TypicalRecordShowsWholeOnA1280By800Screen) {
+    dialog_.reset();
+    MeasureRecord typical =
+        Normal("M004", "Maximilian Oberholz", 0.065f, LocalTimeOf(2026, 12, 8, 9, 52, 21));
+    typical.Unit = 0; // %BAC
+    typical.Photo = 1;
+    SetRecords({typical});
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(Cell(0, 3), "0.065 %BAC");
+    EXPECT_EQ(list_cells::RowCuts(List(), 0, 9), "");
+    RECT r{};
+    GetWindowRect(Dialog(), &r);
+    EXPECT_LE(r.right - r.left, 1280);
+    EXPECT_LE(r.bottom - r.top, 800);
 }
 
 } // namespace

@@ -65,8 +65,8 @@ class ResultPrint : public ResultWorldTest {
         reference_ = CreateCompatibleDC(nullptr);
         TEXTMETRICA tm{};
         ASSERT_TRUE(GetTextMetricsA(reference_, &tm));
-        lineHeight_ = tm.tmHeight;
-        charWidth_ = tm.tmAveCharWidth;
+        defaultLineHeight_ = tm.tmHeight;
+        defaultCharWidth_ = tm.tmAveCharWidth;
     }
     void TearDown() override {
         if (metafile_)
@@ -75,11 +75,16 @@ class ResultPrint : public ResultWorldTest {
             DeleteDC(reference_);
         ResultWorldTest::TearDown();
     }
-    // A drawing area of `lines` text lines, 130 characters wide.
-    ResultPrintInfo Area(int lines) const {
+    // A drawing area 160 default characters wide and `lines` lines of the font the job
+    // chooses for it high; lineHeight_ and charWidth_ become that font's.
+    ResultPrintInfo Area(int lines) {
         ResultPrintInfo info;
-        info.drawRect = {0, 0, 130 * charWidth_, lines * lineHeight_};
+        info.drawRect = {0, 0, 160 * defaultCharWidth_, 1000 * defaultLineHeight_};
         info.attributeDc = reference_;
+        EXPECT_TRUE(dialog_->BeginPrint(metafile_, info));
+        lineHeight_ = dialog_->PrintState().PrintLineHeight;
+        charWidth_ = dialog_->PrintState().PrintCharWidth;
+        info.drawRect.bottom = lines * lineHeight_;
         return info;
     }
     // Prints one page into its own metafile and reads it back.
@@ -110,6 +115,8 @@ class ResultPrint : public ResultWorldTest {
 
     HDC metafile_ = nullptr;
     HDC reference_ = nullptr;
+    int defaultLineHeight_ = 0;
+    int defaultCharWidth_ = 0;
     int lineHeight_ = 0;
     int charWidth_ = 0;
 };
@@ -126,6 +133,7 @@ TEST_F(ResultPrint, PagesFollowTheListAsSortedAcrossPages) {
     EXPECT_EQ(info.maxPage, 1);
 
     const int lh = lineHeight_, cw = charWidth_;
+    const int lineChars = dialog_->PrintState().PrintLineChars;
     int cursor = 0;
     const DrawnPage first = PrintPage(info, 0);
     EXPECT_EQ(first.texts, Expected(0, cursor));
@@ -137,7 +145,11 @@ TEST_F(ResultPrint, PagesFollowTheListAsSortedAcrossPages) {
     EXPECT_EQ(title->y, 5 * lh);
     const DrawnText* label = Find(first, "Page = 0");
     ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->x, cw * (130 - 8 - 3));
+    EXPECT_EQ(label->x, cw * (lineChars - 8 - 3));
+    EXPECT_GT(label->x, title->x + 35 * cw);
+    // The longest row, a photo name at offset 95, ends inside the area.
+    for (const DrawnText& t : first.texts)
+        EXPECT_LE(t.x + static_cast<int>(t.text.size()) * cw, info.drawRect.right) << t.text;
     ASSERT_NE(Find(first, "No"), nullptr);
     EXPECT_EQ(Find(first, "No")->y, 7 * lh);
     EXPECT_EQ(Find(first, "Photo")->x, 3 * cw + 95 * cw);
@@ -146,7 +158,7 @@ TEST_F(ResultPrint, PagesFollowTheListAsSortedAcrossPages) {
     EXPECT_EQ(firstRow->x, 3 * cw + 17 * cw);
     EXPECT_EQ(firstRow->y, 9 * lh);
     // Two rules, one pixel high, from the margin to two characters short of the line.
-    const int ruleWidth = (130 - 2) * cw - 1 - 3 * cw + 1;
+    const int ruleWidth = (lineChars - 2) * cw - 1 - 3 * cw + 1;
     ASSERT_EQ(static_cast<int>(first.pixels.size()), 2 * ruleWidth);
     EXPECT_EQ(first.pixels.front().x, 3 * cw);
     EXPECT_EQ(first.pixels.front().y, 6 * lh + 4 * (lh / 8));
