@@ -64,7 +64,7 @@ print_on() { # printer
 check_page_one() { # pdf page-size-name
     local text
     text="$(pdftotext -layout -f 1 -l 1 "$1" -)"
-    pdfinfo "$1" | grep -q "Page size:.*($2)" || fail "$2: page size $(pdfinfo "$1" | grep 'Page size')"
+    pdfinfo "$1" | grep -qi "Page size:.*($2)" || fail "$2: page size $(pdfinfo "$1" | grep 'Page size')"
     grep -qE 'Quelma - Alcohol Analyzer Interface +Page = 0' <<<"$text" ||
         fail "$2: title and page label: $(grep -m1 Quelma <<<"$text")"
     grep -qE '(^| )No +ID +Name +Result +Date +Time +Mode +Low +Hi +Photo *$' <<<"$text" ||
@@ -77,8 +77,10 @@ check_page_one() { # pdf page-size-name
 
 print_on QuelmaPDF
 check_page_one "$PDF" A4
+[ -n "${KEEP_E2E:-}" ] && cp "$PDF" "$E2E_DIR/"
 rm -f "$PDF"
 print_on QuelmaPDFLetter
 check_page_one "$PDF" Letter
+[ -n "${KEEP_E2E:-}" ] && cp "$PDF" "$E2E_DIR/"
 rm -f "$PDF"
 echo "PASS"
