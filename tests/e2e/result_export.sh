@@ -115,11 +115,18 @@ done
 expect_eq "$(grep -P '^2\t2\t' <<<"$cells" | cut -f3-)" 'Carol "CJ", Jr' "the name with a comma and quotes"
 
 # Exit hides the window; the Result command shows it again with its rows.
+# The program's window thread may still be held by the closed save dialog: wait for each.
+visible_within() { # 0|1
+    local i
+    for ((i = 0; i < 50; i++)); do
+        [ "$(wd visible "$result")" = "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
 wd click "$result" 1
-sleep 0.5
-expect_eq "$(wd visible "$result")" 0 "hidden after Exit"
+visible_within 0 || fail "not hidden after Exit"
 wd command "- Quelma" 32775
-sleep 0.5
-expect_eq "$(wd visible "$result")" 1 "shown again"
+visible_within 1 || fail "not shown again"
 expect_eq "$(wd lv-count "$result" 1000)" 3 "rows kept"
 echo "PASS"
