@@ -155,10 +155,12 @@ TEST(PrintLayout, FontNarrowEnoughForTheLongestRowAndTheTitle) {
             EXPECT_LT(title.x + static_cast<int>(title.text.size()) * cw, label.x) << width;
             EXPECT_LE(label.x + static_cast<int>(label.text.size()) * cw, width);
             const int ruleEnd = ops[2].x1;
-            for (const PrintOp& op : ops)
-                if (op.kind == PrintOp::Text)
+            for (const PrintOp& op : ops) {
+                if (op.kind == PrintOp::Text) {
                     EXPECT_LE(op.x + static_cast<int>(op.text.size()) * cw, ruleEnd + 1)
                         << width << " " << op.text;
+                }
+            }
         }
     }
     // Never larger than the printer's own font; nothing fits a page narrower than a pixel a
