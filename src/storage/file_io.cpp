@@ -11,7 +11,10 @@
 
 namespace file_io {
 
-bool RenameOver(const char* from, const char* to); // file_io_posix.cpp / file_io_win.cpp
+// file_io_posix.cpp / file_io_win.cpp
+bool RenameOver(const char* from, const char* to);
+// The reason of the open that failed just now on this thread.
+Failure LastOpenFailure();
 
 namespace {
 
@@ -59,11 +62,14 @@ int64_t Tell(FILE* f) {
 }
 } // namespace
 
-Read ReadAll(const char* path, std::vector<uint8_t>& out) {
+Read ReadAll(const char* path, std::vector<uint8_t>& out, Failure* why) {
     out.clear();
     FILE* f = std::fopen(path, "rb");
-    if (!f)
+    if (!f) {
+        if (why)
+            *why = LastOpenFailure();
         return Read::CannotOpen;
+    }
     uint8_t chunk[65536];
     size_t n;
     bool ok = true;
@@ -76,10 +82,14 @@ Read ReadAll(const char* path, std::vector<uint8_t>& out) {
     if (std::ferror(f))
         ok = false;
     std::fclose(f);
+    if (why)
+        *why = ok ? Failure::None : Failure::Unreadable;
     return ok ? Read::Ok : Read::Failed;
 }
 
 InputFile::InputFile(const char* path) : file_(std::fopen(path, "rb")) {
+    if (!file_)
+        failure_ = LastOpenFailure();
 }
 
 InputFile::~InputFile() {
@@ -127,17 +137,15 @@ bool ReplaceExisting(const char* path, const void* data, size_t size) {
             return false;
     }
     const std::string temp = std::string(path) + ".new";
-    if (!CreateWith(temp.c_str(), data, size)) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    if (g_writeBudget == 0 || !RenameOver(temp.c_str(), path)) {
-        // A cut (test) or failed rename leaves the old file as it was.
-        if (g_writeBudget != 0)
-            std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    const bool created = CreateWith(temp.c_str(), data, size);
+    if (g_writeBudget == 0)
+        return false; // cut there (test): a killed process renames and rewrites nothing
+    if (created && RenameOver(temp.c_str(), path))
+        return true;
+    std::remove(temp.c_str());
+    InPlaceWriter out(path);
+    const bool written = out.WriteAt(0, data, size) && out.Flush();
+    return out.Close() && written;
 }
 
 void SetWriteBudgetForTest(int64_t bytes) {

@@ -1,7 +1,7 @@
 // Writing the data file from the program: a failed write keeps the record for the next one,
 // and the first write of a new year still goes to the old year's file before the program
 // asks to be restarted.
-#include "storage/storage_ui.h"
+#include "app/stored_files.h"
 #include "wine/registration_world.h"
 
 using namespace dialog_world;
