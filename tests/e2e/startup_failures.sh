@@ -52,7 +52,7 @@ hold() { # file: held by wdrive until release_held
     wine "$WIN_BIN/wdrive.exe" hold "$(winepath -w "$1" 2>/dev/null)" \
         "$(winepath -w "$E2E_DIR" 2>/dev/null)\\release" >"$E2E_DIR/held" 2>/dev/null &
     HOLDER=$!
-    for _ in $(seq 300); do grep -q held "$E2E_DIR/held" && return 0; sleep 0.1; done
+    for _ in $(seq 300); do grep -qs held "$E2E_DIR/held" && return 0; sleep 0.1; done
     fail "could not hold $1"
 }
 release_held() { touch "$E2E_DIR/release"; wait "$HOLDER"; }

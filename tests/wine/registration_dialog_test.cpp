@@ -353,7 +353,8 @@ TEST_F(RegistrationLeaving, UnwritableConfigurationKeepsTheDialogOpen) {
     fw::SetMessageBoxHook([&](const char* text, UINT type) {
         messages.push_back(text);
         // KillTimer succeeds only on a running timer.
-        pollDuringBox |= KillTimer(FindThreadWindow("Registartion"), CRegistration::kCardTimer) != 0;
+        pollDuringBox |=
+            KillTimer(FindThreadWindow("Registartion"), CRegistration::kCardTimer) != 0;
         return (type & MB_YESNO) ? answer : IDOK;
     });
     const INT_PTR result = Run([&](HWND dialog) {
