@@ -8,7 +8,6 @@
 #include "storage/config_file.h"
 #include "storage/data_file.h"
 #include "storage/registry.h"
-#include "storage/storage_ui.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -19,8 +18,8 @@ namespace {
 
 HFONT CreateDisplayFont() {
     return CreateFontA(30, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH, "Courier New");
+                       OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                       "Courier New");
 }
 
 void OpenSerialChannel(HWND view) {

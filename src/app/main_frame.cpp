@@ -7,16 +7,12 @@
 
 #include <commctrl.h>
 
-namespace {
-constexpr const char* kFrameClass = "QuelmaMainFrame";
-}
-
 CMainFrame::CMainFrame() = default;
 CMainFrame::~CMainFrame() = default;
 
 bool CMainFrame::CreateMainFrame() {
     HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    return CreateFrame(kFrameClass, fw::LoadStringResource(IDS_APP_TITLE),
+    return CreateFrame(kClassName, fw::LoadStringResource(IDS_APP_TITLE),
                        // Maximised when shown: a window created with WS_MAXIMIZE already
                        // counts as maximised and would keep its default size.
                        WS_OVERLAPPEDWINDOW, icon);
@@ -40,9 +36,13 @@ bool CMainFrame::OnCreate() {
     return true;
 }
 
-void CMainFrame::InitialUpdate() { view_->OnInitialUpdate(); }
+void CMainFrame::InitialUpdate() {
+    view_->OnInitialUpdate();
+}
 
-bool CMainFrame::IsCommandEnabled(int id) const { return view_ && view_->HandlesCommand(id); }
+bool CMainFrame::IsCommandEnabled(int id) const {
+    return view_ && view_->HandlesCommand(id);
+}
 
 void CMainFrame::OnCommand(int id) {
     if (view_)

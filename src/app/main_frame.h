@@ -9,6 +9,8 @@ class CQuelmaView;
 
 class CMainFrame : public fw::FrameWindow {
   public:
+    static constexpr const char* kClassName = "QuelmaMainFrame";
+
     CMainFrame();
     ~CMainFrame() override;
 

@@ -4,13 +4,14 @@
 #include "app/quelma_app.h"
 
 #include "app/main_frame.h"
+#include "app/single_instance.h"
+#include "app/stored_files.h"
 #include "framework/message_box.h"
 #include "members/card_reader.h"
 #include "analyzer/comm_port.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
 #include "storage/registry.h"
-#include "storage/storage_ui.h"
 
 #include <commctrl.h>
 #include <ole2.h>
@@ -39,10 +40,15 @@ bool CQuelmaApp::InitInstance() {
     if (!ReadInstallDir())
         return Fail("Registery search fail. Reinstall program");
 
-    if (!LoadConfig() && !CreateConfig()) {
-        fw::MessageBox(nullptr, "Configuration file creation fail");
-        g_Settings = AppSettings{};
+    // Before any file is touched: a second copy only shows the running one.
+    instance_ = std::make_unique<SingleInstance>(g_szInstallDir);
+    if (!instance_->IsFirst()) {
+        SingleInstance::ActivateRunning();
+        return false;
     }
+
+    if (!LoadOrCreateConfig())
+        return Fail(nullptr);
 
     g_nDeviceTotal = 0;
     if (!LoadDataFile())

@@ -6,6 +6,7 @@
 #include <memory>
 
 class CMainFrame;
+class SingleInstance;
 
 class CQuelmaApp : public fw::App {
   public:
@@ -19,6 +20,7 @@ class CQuelmaApp : public fw::App {
   private:
     bool Fail(const char* message);
 
+    std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<CMainFrame> frame_;
     int exitCode_ = 0;
     bool socketsUp_ = false;

@@ -10,13 +10,6 @@ using GetDiskFreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTE
                                            PULARGE_INTEGER);
 
 FreeSpace SystemFreeSpace() {
-    char override[32] = {};
-    const DWORD n = GetEnvironmentVariableA("QUELMA_TEST_FREE_BYTES", override, sizeof override);
-    if (n > 0 && n < sizeof override) {
-        FreeSpace space;
-        space.known = ParseFreeBytes(override, &space.bytes);
-        return space;
-    }
     // Looked up at run time: systems without the call report the space as unknown.
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     auto get = kernel ? reinterpret_cast<GetDiskFreeSpaceExFn>(

@@ -1,6 +1,6 @@
 // The free bytes of the volume the program keeps its files on, asked before a measurement
-// starts. Tests replace the query: in-process through SetFreeSpaceQuery, from outside
-// through the environment variable QUELMA_TEST_FREE_BYTES (a decimal byte count).
+// starts. Tests replace the query through SetFreeSpaceQuery: in-process, or in the test
+// build quelma_seams.exe from the environment (tests/seams).
 #pragma once
 
 #include <cstdint>

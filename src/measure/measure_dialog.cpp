@@ -11,7 +11,7 @@
 #include "res/resource.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
-#include "storage/storage_ui.h"
+#include "app/stored_files.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,6 @@
 #include "res/resource.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
-#include "storage/storage_ui.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -79,6 +78,8 @@ BOOL CRegistration::OnInitDialog() {
     MakeFreeSlot(ScratchEntry);
     for (int i = count; i < MemberTable.Capacity(); ++i)
         MemberTable.slots[static_cast<size_t>(i)] = ScratchEntry;
+    m_OpenedSlots = MemberTable.slots;
+    m_OpenedCount = g_Settings.MemberCount;
 
     m_RegisterButton.Attach(hwnd(), kRegisterButton);
     m_DeleteButton.Attach(hwnd(), kDeleteButton);
@@ -344,8 +345,25 @@ void CRegistration::OnCancel() {
 }
 
 void CRegistration::SaveAndClose(INT_PTR result) {
-    if (!SaveMembers())
-        return;
+    // No card is read behind a message box: the poll waits until the dialog is back.
     KillTimer(hwnd(), kCardTimer);
+    switch (SaveMembers()) {
+    case SaveMembersResult::Saved:
+        break;
+    case SaveMembersResult::ReloadFailed:
+        // Written; the table holds what was written.
+        fw::MessageBox(hwnd(), "Configuration file reload fail");
+        break;
+    case SaveMembersResult::CannotOpen:
+        fw::MessageBox(hwnd(), "Configuration file open fail");
+        if (!fw::AskYesNo(hwnd(), "Member changes are not saved. Exit anyway ?")) {
+            SetTimer(hwnd(), kCardTimer, kCardPollMs, nullptr);
+            return;
+        }
+        // The file keeps its members; so does the program.
+        MemberTable.slots = m_OpenedSlots;
+        g_Settings.MemberCount = m_OpenedCount;
+        break;
+    }
     EndDialog(result);
 }

@@ -2,7 +2,8 @@
 // Name edits, Register and Delete. It works directly on the program-wide MemberTable and
 // g_Settings.MemberCount; with the card system on, Register writes the member onto the card
 // on the reader and Delete blanks that card. A card laid on the reader fills the edits.
-// Leaving it (Exit, Escape or the close box) always saves the member list.
+// Leaving it (Exit, Escape or the close box) saves the member list; when QUELMA.CFG cannot
+// be written the operator may still leave, without the changes.
 #pragma once
 
 #include "controls/gls_list_ctrl.h"
@@ -58,4 +59,7 @@ class CRegistration : public fw::Dialog {
     CImageButton m_RegisterButton;
     CImageButton m_DeleteButton;
     CImageButton m_ExitButton;
+    // The members as the dialog found them, which leaving without a save brings back.
+    std::vector<MemberEntry> m_OpenedSlots;
+    int m_OpenedCount = 0;
 };

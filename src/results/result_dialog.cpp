@@ -8,7 +8,6 @@
 #include "results/result_ids.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
-#include "storage/storage_ui.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

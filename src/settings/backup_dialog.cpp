@@ -3,7 +3,6 @@
 #include "framework/message_box.h"
 #include "res/resource.h"
 #include "storage/data_file.h"
-#include "storage/storage_ui.h"
 
 #include <commdlg.h>
 

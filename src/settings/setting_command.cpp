@@ -12,7 +12,6 @@
 #include "settings/setting_dialog.h"
 #include "settings/setting_values.h"
 #include "storage/config_file.h"
-#include "storage/storage_ui.h"
 
 #include <cstring>
 

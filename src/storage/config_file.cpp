@@ -2,6 +2,7 @@
 
 #include "storage/file_io.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstddef>
@@ -62,29 +63,40 @@ MemberEntry Placeholder(const char* idFormat, const char* nameFormat, int n) {
 
 } // namespace
 
-bool LoadConfigFile(const char* path, AppSettings& settings, MemberList& members) {
+std::string ConfigPath() {
+    return InstallPath(kConfigFileName);
+}
+
+ConfigLoad ReadConfigFile(const char* path, AppSettings& settings, MemberList& members,
+                          file_io::Failure* why) {
     std::vector<uint8_t> bytes;
-    if (file_io::ReadAll(path, bytes) != file_io::Read::Ok)
-        return false;
+    if (file_io::ReadAll(path, bytes, why) != file_io::Read::Ok)
+        return ConfigLoad::CannotOpen;
+    if (bytes.empty())
+        return ConfigLoad::Empty;
     if (bytes.size() < sizeof(AppSettings))
-        return false;
-    std::memcpy(&settings, bytes.data(), sizeof settings);
+        return ConfigLoad::Broken;
+    AppSettings read{};
+    std::memcpy(&read, bytes.data(), sizeof read);
 
     const size_t present = (bytes.size() - sizeof(AppSettings)) / sizeof(MemberEntry);
-    if (settings.MemberCount < 0 || static_cast<size_t>(settings.MemberCount) > present)
-        settings.MemberCount = static_cast<int32_t>(present);
+    if (read.MemberCount < 0 || static_cast<size_t>(read.MemberCount) > present)
+        read.MemberCount = static_cast<int32_t>(present);
 
-    if (!AllocateSlots(members, settings.MemberCount))
-        return false;
-    if (settings.MemberCount > 0)
-        std::memcpy(members.slots.data(), bytes.data() + sizeof(AppSettings),
-                    sizeof(MemberEntry) * static_cast<size_t>(settings.MemberCount));
-    for (int i = 0; i < settings.MemberCount; ++i) {
+    MemberList loaded;
+    if (!AllocateSlots(loaded, read.MemberCount))
+        return ConfigLoad::NoMemory;
+    if (read.MemberCount > 0)
+        std::memcpy(loaded.slots.data(), bytes.data() + sizeof(AppSettings),
+                    sizeof(MemberEntry) * static_cast<size_t>(read.MemberCount));
+    for (int i = 0; i < read.MemberCount; ++i) {
         // Texts from the file are only ever used as terminated strings.
-        members.slots[i].ID[sizeof members.slots[i].ID - 1] = 0;
-        members.slots[i].Name[sizeof members.slots[i].Name - 1] = 0;
+        loaded.slots[i].ID[sizeof loaded.slots[i].ID - 1] = 0;
+        loaded.slots[i].Name[sizeof loaded.slots[i].Name - 1] = 0;
     }
-    return true;
+    settings = read;
+    members = std::move(loaded);
+    return ConfigLoad::Loaded;
 }
 
 bool CreateConfigFile(const char* path, int port, AppSettings& settings, MemberList& members) {
@@ -147,11 +159,33 @@ SaveMembersResult SaveMembersFile(const char* path, AppSettings& settings, Membe
     // table untouched, so the operator can try again without losing the edits.
     if (!RewriteConfig(path, settings, entries.data(), entries.size()))
         return SaveMembersResult::CannotOpen;
+    return ReloadMembers(path, settings, members, entries) ? SaveMembersResult::Saved
+                                                           : SaveMembersResult::ReloadFailed;
+}
 
-    members.slots.clear();
-    members.loaded = false;
-    return LoadConfigFile(path, settings, members) ? SaveMembersResult::Saved
-                                                   : SaveMembersResult::ReloadFailed;
+bool ReloadMembers(const char* path, AppSettings& settings, MemberList& members,
+                   const std::vector<MemberEntry>& written) {
+    if (LoadConfigFile(path, settings, members))
+        return true;
+    MemberList rebuilt;
+    const int count = static_cast<int>(written.size());
+    if (AllocateSlots(rebuilt, count)) {
+        std::copy(written.begin(), written.end(), rebuilt.slots.begin());
+        members = std::move(rebuilt);
+        settings.MemberCount = count;
+    }
+    return false;
+}
+
+bool SaveSettings() {
+    const std::string path = ConfigPath();
+    return !path.empty() && SaveSettingsFile(path.c_str(), g_Settings, MemberTable);
+}
+
+SaveMembersResult SaveMembers() {
+    const std::string path = ConfigPath();
+    return path.empty() ? SaveMembersResult::CannotOpen
+                        : SaveMembersFile(path.c_str(), g_Settings, MemberTable);
 }
 
 bool FindMember(const MemberList& members, const char* id, int n) {

@@ -1,5 +1,6 @@
 #include "storage/data_file.h"
 
+#include "storage/config_file.h"
 #include "storage/file_io.h"
 
 #include <cstdio>
@@ -30,14 +31,22 @@ std::string DataFileName(std::time_t now) {
     return name;
 }
 
-DataLoad ReadDataFile(const char* path, RecordList& table) {
+DataLoad ReadDataFile(const char* path, RecordList& table, file_io::Failure* why) {
     file_io::InputFile in(path);
+    if (why)
+        *why = in.OpenFailure();
     if (!in.IsOpen())
         return DataLoad::CannotOpen;
     const int64_t size = in.Size();
     int32_t header[2];
-    if (size < kDataHeaderSize || !in.Read(header, sizeof header))
+    if (size < kDataHeaderSize)
         return DataLoad::Broken;
+    // The size promised these bytes: a failing read is the disk's or a lock's, not the file's.
+    if (!in.Read(header, sizeof header)) {
+        if (why)
+            *why = file_io::Failure::Unreadable;
+        return DataLoad::CannotOpen;
+    }
     const int32_t count = header[0];
     if (header[1] != kDataFileMagic || count < 0 ||
         (size - kDataHeaderSize) / static_cast<int64_t>(sizeof(MeasureRecord)) < count)
@@ -49,12 +58,19 @@ DataLoad ReadDataFile(const char* path, RecordList& table) {
     } catch (const std::bad_alloc&) {
         return DataLoad::NoMemory;
     }
-    if (!in.Read(records.data(), sizeof(MeasureRecord) * records.size()))
-        return DataLoad::Broken;
+    if (!in.Read(records.data(), sizeof(MeasureRecord) * records.size())) {
+        if (why)
+            *why = file_io::Failure::Unreadable;
+        return DataLoad::CannotOpen;
+    }
     table.records = std::move(records);
     table.capacity = count + kRecordGrowth;
     table.savedCount = count;
     return DataLoad::Loaded;
+}
+
+std::string DataFilePath(const char* name) {
+    return InstallPath((std::string("Data\\") + name).c_str());
 }
 
 bool CreateDataFile(const char* path) {

@@ -1,6 +1,7 @@
 // The yearly data file Data\Quelma<year>.dat and the in-memory RecordTable.
 #pragma once
 
+#include "storage/file_io.h"
 #include "storage/records.h"
 
 #include <cstdint>
@@ -33,10 +34,14 @@ std::string DataFileName(std::time_t now);
 enum class DataLoad { Loaded, CannotOpen, Broken, NoMemory };
 // Reads a data file. A file whose magic is wrong, whose count is negative or which is
 // shorter than its count promises is Broken: loading it would let a later write fill the
-// missing records with garbage.
-DataLoad ReadDataFile(const char* path, RecordList& table);
+// missing records with garbage. `why` tells a missing file from one that is held, refused
+// or fails to read (CannotOpen).
+DataLoad ReadDataFile(const char* path, RecordList& table, file_io::Failure* why = nullptr);
 // The 8-byte file of a new year: count 0 and the magic.
 bool CreateDataFile(const char* path);
+// g_szInstallDir + "Data\" + name; "" when that would not fit a path buffer.
+std::string DataFilePath(const char* name);
+
 // Fresh empty table with room for 300 records.
 bool ResetRecordTable(RecordList& table);
 

@@ -10,8 +10,13 @@ namespace file_io {
 
 enum class Read { Ok, CannotOpen, Failed };
 
-// Reads the whole file. Files here are small (a year of records is ~15 MB).
-Read ReadAll(const char* path, std::vector<uint8_t>& out);
+// Why a file could not be opened, from the system's own error: only a missing file may be
+// created anew; one that exists but is held or refused must be left alone.
+enum class Failure { None, Missing, InUse, AccessDenied, Unreadable };
+
+// Reads the whole file. Files here are small (a year of records is ~15 MB). `why` gets the
+// reason of CannotOpen, and Unreadable for Failed.
+Read ReadAll(const char* path, std::vector<uint8_t>& out, Failure* why = nullptr);
 
 bool Exists(const char* path);
 
@@ -24,12 +29,14 @@ class InputFile {
     InputFile& operator=(const InputFile&) = delete;
 
     bool IsOpen() const { return file_ != nullptr; }
+    Failure OpenFailure() const { return failure_; }
     int64_t Size(); // -1 when unknown
     // True only when all `size` bytes were read.
     bool Read(void* data, size_t size);
 
   private:
     void* file_ = nullptr; // FILE*
+    Failure failure_ = Failure::None;
 };
 
 // Creates (or empties) the file and writes the bytes.
@@ -45,8 +52,10 @@ Saved SaveWhole(const char* path, const void* data, size_t size);
 
 // Replaces an existing file's content as one step: the bytes go to "<path>.new", are
 // pushed to the disk, and the new file is renamed over the old one. A process that dies at
-// any point leaves either the old or the new content. False when `path` cannot be opened
-// for writing (nothing is created) or the replacement fails (the old file stays).
+// any point leaves either the old or the new content. Where the folder allows no new file
+// or no rename (a standard user may write the file but not its folder), the bytes are
+// written over the file from offset 0 instead. False when `path` cannot be opened for
+// writing (nothing is created) or the in-place write fails too.
 bool ReplaceExisting(const char* path, const void* data, size_t size);
 
 // Test seam: after `bytes` more bytes, every write of this module fails as if the

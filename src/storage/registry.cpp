@@ -8,10 +8,13 @@
 
 namespace {
 
+// Both keys are only read. Read access is what a standard account has under
+// HKEY_LOCAL_MACHINE; asking for more (KEY_ALL_ACCESS) is refused to it, and with the
+// asInvoker manifest no registry virtualisation steps in.
 class RegistryKey {
   public:
-    RegistryKey(HKEY root, const char* path) {
-        if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key_) != ERROR_SUCCESS)
+    RegistryKey(HKEY root, const char* path, REGSAM view = 0) {
+        if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE | view, &key_) != ERROR_SUCCESS)
             key_ = nullptr;
     }
     ~RegistryKey() {
@@ -40,7 +43,9 @@ class RegistryKey {
 
 int ReadInstallDir() {
     g_szInstallDir[0] = 0;
-    RegistryKey key(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vantrel\\Quelma\\Settings");
+    // The 64-bit view for the 32-bit program too (on 32-bit Windows the flag is ignored):
+    // both programs read the one key, wherever they run.
+    RegistryKey key(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vantrel\\Quelma\\Settings", KEY_WOW64_64KEY);
     if (!key.IsOpen())
         return 0;
     char path[260];
@@ -62,8 +67,7 @@ int SearchComPort(int* port) {
     if (!key.IsOpen())
         return 0;
     char data[260];
-    if (!key.ReadString("\\Device\\slabser0", data) &&
-        !key.ReadString("\\Device\\silabser0", data))
+    if (!key.ReadString("\\Device\\slabser0", data) && !key.ReadString("\\Device\\silabser0", data))
         return 0;
     int index;
     if (!ParseComPortName(data, &index))

@@ -51,11 +51,12 @@ new_data_file() {
     printf '\x00\x00\x00\x00\xd2\x02\x96\x49' > "$INSTALL/Data/$DATA_NAME"
 }
 
+# QUELMA_EXE=quelma_seams.exe starts the test build with its seams (tests/seams).
 start_quelma() {
     rm -f "$QUELMA_EXIT_FILE"
     (
         rc=0
-        cd "$E2E_DIR" && wine "$WIN_BIN/quelma.exe" >/dev/null 2>&1 || rc=$?
+        cd "$E2E_DIR" && wine "$WIN_BIN/${QUELMA_EXE:-quelma.exe}" >/dev/null 2>&1 || rc=$?
         echo "$rc" > "$QUELMA_EXIT_FILE"
     ) &
     QUELMA_PID=$!

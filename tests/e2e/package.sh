@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Windows package installs and runs: install.cmd registers the folder it lies in, and
-# the packaged program starts there, creates its files on first start, and closes.
+# The Windows package installs and runs: install.cmd registers the folder it lies in and
+# leaves an empty QUELMA.CFG, and the packaged program starts there, fills it and creates
+# the data file on first start, and closes. (Wine does not enforce the rights icacls gives.)
 source "$(dirname "$0")/lib.bash"
 "$QUELMA_ROOT/scripts/package" "$E2E_DIR/out" > "$E2E_DIR/package.log" 2>&1 ||
     fail "scripts/package failed: $(tail -5 "$E2E_DIR/package.log")"
@@ -19,6 +20,8 @@ wine_env_clear_bridge
 (cd "$PKG" && wine cmd.exe /c install.cmd > "$E2E_DIR/install.log" 2>&1) || fail "install.cmd failed: $(cat "$E2E_DIR/install.log")"
 key="$(wine reg query 'HKLM\SOFTWARE\Vantrel\Quelma\Settings' /v Path 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')"
 expect_eq "$key" "$(winepath -w "$PKG" 2>/dev/null | tr -d '\r')" "registered install folder"
+# An empty QUELMA.CFG carries the Users group's rights; the first start fills it.
+[ -f "$PKG/QUELMA.CFG" ] && [ ! -s "$PKG/QUELMA.CFG" ] || fail "install.cmd left no empty QUELMA.CFG"
 
 rm -f "$QUELMA_EXIT_FILE"
 (

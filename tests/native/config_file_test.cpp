@@ -104,14 +104,65 @@ TEST(ConfigFile, DamagedMemberCountKeepsTheMembersPresent) {
     }
 }
 
+// Start-up creates the file only when it is missing or empty; the table stays as it was.
 TEST(ConfigFile, ShortFileOrMissingFileDoesNotLoad) {
     TempDir dir;
+    AppSettings s = DefaultSettings(4);
+    MemberList m;
+    m.slots.assign(3, Member("KEEP", "Kept"));
+    file_io::Failure why = file_io::Failure::None;
+    EXPECT_EQ(ReadConfigFile(dir.File("none.cfg").c_str(), s, m, &why), ConfigLoad::CannotOpen);
+    EXPECT_EQ(why, file_io::Failure::Missing);
+    WriteBytes(dir.File("empty.cfg"), {});
+    EXPECT_EQ(ReadConfigFile(dir.File("empty.cfg").c_str(), s, m), ConfigLoad::Empty);
+    WriteBytes(dir.File("short.cfg"), std::vector<uint8_t>(35, 1));
+    EXPECT_EQ(ReadConfigFile(dir.File("short.cfg").c_str(), s, m), ConfigLoad::Broken);
+    EXPECT_EQ(s.Port, 4);
+    EXPECT_EQ(m.Capacity(), 3);
+    EXPECT_FALSE(SaveSettingsFile(dir.File("none.cfg").c_str(), s, m));
+}
+
+// A save the file took but that cannot be read back keeps the members it wrote, so the
+// next save writes them again instead of "ID0"/"NM0" placeholders.
+TEST(ConfigFile, FailedReloadKeepsTheWrittenMembers) {
+    TempDir dir;
+    const std::string path = dir.File("QUELMA.CFG");
     AppSettings s{};
     MemberList m;
-    EXPECT_FALSE(LoadConfigFile(dir.File("none.cfg").c_str(), s, m));
-    WriteBytes(dir.File("short.cfg"), std::vector<uint8_t>(20, 1));
-    EXPECT_FALSE(LoadConfigFile(dir.File("short.cfg").c_str(), s, m));
-    EXPECT_FALSE(SaveSettingsFile(dir.File("none.cfg").c_str(), s, m));
+    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+    ASSERT_TRUE(RemoveMemberEntry(m, s, "ID1"));
+    const std::vector<MemberEntry> written = {m.slots[0], m.slots[2], m.slots[3], m.slots[4]};
+
+    EXPECT_FALSE(ReloadMembers(dir.File("unreadable.cfg").c_str(), s, m, written));
+    ASSERT_EQ(s.MemberCount, 4);
+    ASSERT_EQ(m.Capacity(), 54);
+    EXPECT_STREQ(m.slots[1].ID, "ID2");
+    EXPECT_EQ(m.slots[3].InUse, 1);
+    EXPECT_EQ(m.slots[4].InUse, 0);
+
+    ASSERT_EQ(SaveMembersFile(path.c_str(), s, m), SaveMembersResult::Saved);
+    const char* expected[] = {"ID0", "ID2", "ID3", "ID4"};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_STREQ(m.slots[i].ID, expected[i]);
+}
+
+// No file can be created beside it (a folder only an administrator may write): the file is
+// rewritten in place, its old tail kept, and nothing is left beside it.
+TEST(ConfigFile, RewriteLandsInPlaceWhenNoReplacementCanBeCreated) {
+    TempDir dir;
+    const std::string path = dir.File("QUELMA.CFG");
+    AppSettings s{};
+    MemberList m;
+    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+    std::filesystem::create_directory(path + ".new");
+    ASSERT_TRUE(RemoveMemberEntry(m, s, "ID0"));
+    s.Speed = 6;
+    ASSERT_EQ(SaveMembersFile(path.c_str(), s, m), SaveMembersResult::Saved);
+    EXPECT_EQ(ReadBytes(path).size(), 236u);
+    EXPECT_EQ(s.Speed, 6);
+    EXPECT_EQ(s.MemberCount, 4);
+    EXPECT_STREQ(m.slots[0].ID, "ID1");
+    EXPECT_FALSE(std::filesystem::is_regular_file(path + ".new"));
 }
 
 TEST(ConfigFile, SaveMembersWritesInUseSlotsInOrderAndKeepsOldTail) {

@@ -118,7 +118,12 @@ TEST(DataFile, DamagedFilesAreBroken) {
     TempDir dir;
     const std::string path = dir.File("d.dat");
     RecordList table;
-    EXPECT_EQ(ReadDataFile(path.c_str(), table), DataLoad::CannotOpen);
+    // Only a missing file (or folder) may be offered for creation.
+    for (const std::string& missing : {path, dir.File("gone/d.dat")}) {
+        file_io::Failure why = file_io::Failure::None;
+        EXPECT_EQ(ReadDataFile(missing.c_str(), table, &why), DataLoad::CannotOpen);
+        EXPECT_EQ(why, file_io::Failure::Missing) << missing;
+    }
 
     std::vector<uint8_t> header = {1, 0, 0, 0, 0xD2, 0x02, 0x96, 0x48};
     header.resize(8 + 72);

@@ -26,6 +26,9 @@
 //   wdrive close CAPTION
 //   wdrive raise CAPTION                   brings the window to the top and activates it
 //   wdrive rect CAPTION [ID]               prints left top right bottom (screen)
+//   wdrive hold FILE RELEASE [ms]          holds FILE open with share mode 0 (as a backup
+//                                          tool may) until the file RELEASE exists;
+//                                          prints "held" once it holds it
 #include "remote_list.h"
 
 #include <windows.h>
@@ -231,6 +234,20 @@ int main(int argc, char** argv) {
             return Fail("no window", arg(2));
         SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
         SetForegroundWindow(hwnd);
+        return 0;
+    }
+    if (action == "hold") {
+        HANDLE file = CreateFileA(arg(2).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return Fail("cannot hold", arg(2));
+        std::printf("held\n");
+        std::fflush(stdout);
+        const DWORD start = GetTickCount();
+        while (GetFileAttributesA(arg(3).c_str()) == INVALID_FILE_ATTRIBUTES &&
+               static_cast<int>(GetTickCount() - start) < ms(4, 120000))
+            Sleep(50);
+        CloseHandle(file);
         return 0;
     }
     if (action == "command" || action == "close") {

@@ -1,7 +1,8 @@
-// Writing the data file from the program: a failed write keeps the record for the next one,
-// and the first write of a new year still goes to the old year's file before the program
-// asks to be restarted.
-#include "storage/storage_ui.h"
+// Loading and writing the data file from the program: only a missing file is offered for
+// creation, a failed write keeps the record for the next one, and the first write of a new
+// year still goes to the old year's file before the program asks to be restarted.
+#include "app/stored_files.h"
+#include "framework/handles.h"
 #include "wine/registration_world.h"
 
 using namespace dialog_world;
@@ -39,6 +40,27 @@ class DataFileWrites : public DialogWorldTest {
         return PeekMessageA(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_REMOVE) != 0;
     }
 };
+
+TEST_F(DataFileWrites, StartUpOffersToCreateOnlyAMissingFile) {
+    const std::string path = DataPath();
+    fw::UniqueHandle held(
+        CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.Valid());
+    EXPECT_FALSE(LoadDataFile());
+    held.Reset();
+    EXPECT_EQ(ReadWholeFile(path).size(), 8u);
+    fs::remove(path);
+    fs::create_directory(path);
+    EXPECT_FALSE(LoadDataFile());
+    fs::remove(path);
+    answer = IDNO;
+    EXPECT_FALSE(LoadDataFile());
+    EXPECT_FALSE(fs::exists(path));
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].rfind(path + " is in use by another program.", 0), 0u) << messages[0];
+    EXPECT_EQ(messages[1].rfind(path + " cannot be opened: access denied.", 0), 0u) << messages[1];
+    EXPECT_EQ(messages[2], "Data file open fail. Create new one ?");
+}
 
 TEST_F(DataFileWrites, AFailedWriteIsCaughtUpByTheNextOne) {
     const std::string path = DataPath();

@@ -4,6 +4,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/quelma_view.h"
+#include "framework/handles.h"
 #include "measure/measure_dialog.h"
 #include "members/registration_dialog.h"
 #include "wine/list_cells.h"
@@ -351,7 +352,16 @@ TEST_F(RegistrationLeaving, EscapeSavesToo) {
 TEST_F(RegistrationLeaving, UnwritableConfigurationKeepsTheDialogOpen) {
     const std::string saved = ConfigPath() + ".kept";
     bool stillOpen = false;
+    bool pollDuringBox = false;
     std::vector<std::string> rows;
+    answer = IDNO;
+    fw::SetMessageBoxHook([&](const char* text, UINT type) {
+        messages.push_back(text);
+        // KillTimer succeeds only on a running timer.
+        pollDuringBox |=
+            KillTimer(FindThreadWindow("Registartion"), CRegistration::kCardTimer) != 0;
+        return (type & MB_YESNO) ? answer : IDOK;
+    });
     const INT_PTR result = Run([&](HWND dialog) {
         Type(dialog, "N100", "Nina");
         Click(dialog, kRegister);
@@ -368,11 +378,52 @@ TEST_F(RegistrationLeaving, UnwritableConfigurationKeepsTheDialogOpen) {
         Click(dialog, IDOK);
     });
     EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(messages, (std::vector<std::string>{"Configuration file open fail",
-                                                  "Configuration file open fail"}));
+    const std::string question = "Member changes are not saved. Exit anyway ?";
+    EXPECT_EQ(messages, (std::vector<std::string>{"Configuration file open fail", question,
+                                                  "Configuration file open fail", question}));
+    EXPECT_FALSE(pollDuringBox);
     EXPECT_EQ(rows.size(), 6u) << "nothing changed while it stayed open";
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(FileMembers().back(), "N100/Nina");
+}
+
+// A file another program holds: the operator may leave; file and table keep the old members.
+TEST_F(RegistrationLeaving, LeavingUnsavedKeepsTheOldMembers) {
+    const std::string before = ReadWholeFile(ConfigPath());
+    fw::UniqueHandle held(CreateFileA(ConfigPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.Valid());
+    const INT_PTR result = Run([&](HWND dialog) {
+        Type(dialog, "N100", "Nina");
+        Click(dialog, kRegister);
+        Type(dialog, "M002", "Bob");
+        Click(dialog, kDelete);
+        Click(dialog, IDOK);
+    });
+    held.Reset();
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(messages, (std::vector<std::string>{"Configuration file open fail",
+                                                  "Member changes are not saved. Exit anyway ?"}));
+    EXPECT_EQ(ReadWholeFile(ConfigPath()), before);
+    ASSERT_EQ(g_Settings.MemberCount, 5);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(MemberTable.slots[i].InUse, 1) << i;
+    EXPECT_STREQ(MemberTable.slots[1].ID, "M002");
+    EXPECT_EQ(MemberTable.slots[5].InUse, 0);
+}
+
+// Where nothing can be created beside QUELMA.CFG (a standard user's install folder), the
+// file itself is rewritten.
+TEST_F(RegistrationLeaving, SaveLandsWhereNoFileCanBeCreatedBesideIt) {
+    fs::create_directory(ConfigPath() + ".new");
+    Run([&](HWND dialog) {
+        Type(dialog, "N100", "Nina");
+        Click(dialog, kRegister);
+        Click(dialog, IDOK);
+    });
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(FileMembers().back(), "N100/Nina");
+    EXPECT_EQ(g_Settings.MemberCount, 6);
 }
 
 TEST_F(RegistrationCommand, HidesAShownMeasureDialogForGoodAndSwitchesTheReaderOff) {

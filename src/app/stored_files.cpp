@@ -1,4 +1,4 @@
-#include "storage/storage_ui.h"
+#include "app/stored_files.h"
 
 #include "framework/app.h"
 #include "framework/message_box.h"
@@ -9,8 +9,8 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <ctime>
+#include <string>
 
 namespace {
 
@@ -19,14 +19,21 @@ HWND MainWindow() {
     return app ? app->MainWindow() : nullptr;
 }
 
-std::string ConfigPath() { return InstallPath(kConfigFileName); }
+// A file that exists but cannot be used: named with the reason, and never replaced.
+void ShowOpenFailure(const std::string& path, file_io::Failure why) {
+    const char* format = "%s cannot be read.\r\nIt was not changed.";
+    if (why == file_io::Failure::InUse)
+        format = "%s is in use by another program.\r\nIt was not changed. Start Quelma again "
+                 "when that program has closed it.";
+    else if (why == file_io::Failure::AccessDenied)
+        format = "%s cannot be opened: access denied.\r\nIt was not changed. Check the "
+                 "rights on the file.";
+    char text[512];
+    std::snprintf(text, sizeof text, format, path.c_str());
+    fw::MessageBox(nullptr, text);
+}
 
 } // namespace
-
-bool LoadConfig() {
-    const std::string path = ConfigPath();
-    return !path.empty() && LoadConfigFile(path.c_str(), g_Settings, MemberTable);
-}
 
 bool CreateConfig() {
     const std::string path = ConfigPath();
@@ -37,25 +44,38 @@ bool CreateConfig() {
     return CreateConfigFile(path.c_str(), port, g_Settings, MemberTable);
 }
 
-bool SaveSettings() {
+bool LoadOrCreateConfig() {
     const std::string path = ConfigPath();
-    return !path.empty() && SaveSettingsFile(path.c_str(), g_Settings, MemberTable);
-}
-
-bool SaveMembers() {
-    const std::string path = ConfigPath();
-    SaveMembersResult result = path.empty()
-                                   ? SaveMembersResult::CannotOpen
-                                   : SaveMembersFile(path.c_str(), g_Settings, MemberTable);
-    if (result == SaveMembersResult::CannotOpen) {
-        fw::MessageBox(nullptr, "Configuration file open fail");
+    file_io::Failure why = file_io::Failure::Missing;
+    const ConfigLoad load = path.empty()
+                                ? ConfigLoad::CannotOpen
+                                : ReadConfigFile(path.c_str(), g_Settings, MemberTable, &why);
+    switch (load) {
+    case ConfigLoad::Loaded:
+        return true;
+    case ConfigLoad::CannotOpen:
+        if (why != file_io::Failure::Missing) {
+            ShowOpenFailure(path, why);
+            return false;
+        }
+        break;
+    case ConfigLoad::Empty:
+        break;
+    case ConfigLoad::Broken: {
+        char text[128];
+        std::snprintf(text, sizeof text, "%s is broken configuration file", kConfigFileName);
+        fw::MessageBox(nullptr, text);
         return false;
     }
+    case ConfigLoad::NoMemory:
+        fw::MessageBox(nullptr, "Member buffer memory allocation fail");
+        return false;
+    }
+    if (!CreateConfig()) {
+        fw::MessageBox(nullptr, "Configuration file creation fail");
+        g_Settings = AppSettings{};
+    }
     return true;
-}
-
-std::string DataFilePath(const char* name) {
-    return InstallPath((std::string("Data\\") + name).c_str());
 }
 
 bool LoadDataFile() {
@@ -67,7 +87,8 @@ bool LoadDataFile() {
         return false;
     }
 
-    switch (ReadDataFile(path.c_str(), RecordTable)) {
+    file_io::Failure why = file_io::Failure::None;
+    switch (ReadDataFile(path.c_str(), RecordTable, &why)) {
     case DataLoad::Loaded:
         return true;
     case DataLoad::Broken: {
@@ -80,6 +101,10 @@ bool LoadDataFile() {
         fw::MessageBox(nullptr, "Data buffer memory allocation fail");
         return false;
     case DataLoad::CannotOpen:
+        if (why != file_io::Failure::Missing) {
+            ShowOpenFailure(path, why);
+            return false;
+        }
         break;
     }
 

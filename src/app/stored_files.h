@@ -1,0 +1,16 @@
+// QUELMA.CFG and the year's data file as the program loads and writes them at run time,
+// with their operator messages; the formats themselves are the storage folder's.
+#pragma once
+
+// Loads QUELMA.CFG, creating it only when there is none. False (message shown) when an
+// existing file cannot be used: the program must end and leave it as it is.
+bool LoadOrCreateConfig();
+// Creates QUELMA.CFG with the defaults and the port the bridge is found on.
+bool CreateConfig();
+
+// Loads the current year's file into RecordTable, asking to create it only when it is
+// missing. False (message shown) when the program must end.
+bool LoadDataFile();
+// Writes RecordTable to g_szDataFileName; "Data file open fail" on failure. Then the
+// new-year rule: the first write in a new year closes the program.
+bool WriteDataFile();
