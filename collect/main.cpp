@@ -22,15 +22,18 @@ int Fatal(const std::string& message) {
 
 // One pass over every station. In watch mode a station's line is printed again only when
 // something came in or its line changed.
-int RunOnce(pg::Connection& db, const Options& o, std::map<std::string, std::string>& shown) {
+int RunOnce(pg::Connection& db, pg::Connection& photoDb, const Options& o,
+            std::map<std::string, std::string>& shown) {
     Progress progress(!o.quiet);
     int status = kExitOk;
     for (const Station& station : o.stations) {
         StationReport report;
         if (!db.Ok() && !db.Reset())
             report.failure = "no database connection: " + db.Error();
+        else if (!photoDb.Ok() && !photoDb.Reset())
+            report.failure = "no database connection: " + photoDb.Error();
         else
-            report = ImportStation(db, station, progress);
+            report = ImportStation(db, photoDb, station, progress);
         if (report.Troubled())
             status = kExitStationFailed;
         const std::string text = report.Text(station.name);
@@ -70,11 +73,15 @@ int main(int argc, char** argv) {
     if (!schema::CheckCurrent(db, error))
         return Fatal(error);
 
+    pg::Connection photoDb(o.conninfo);
+    if (!photoDb.Ok())
+        return Fatal("cannot connect to the database: " + photoDb.Error());
+
     std::map<std::string, std::string> shown;
-    int status = RunOnce(db, o, shown);
+    int status = RunOnce(db, photoDb, o, shown);
     while (o.watchSeconds > 0) {
         std::this_thread::sleep_for(std::chrono::seconds(o.watchSeconds));
-        status = RunOnce(db, o, shown);
+        status = RunOnce(db, photoDb, o, shown);
     }
     return status;
 }

@@ -4,6 +4,7 @@
 
 #include <libpq-fe.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,11 +57,14 @@ class Connection {
     std::string lastError_;
 };
 
-// One COPY ... FROM STDIN in text format. Rows are gathered into large chunks before they
-// go to the server; End() finishes the COPY and tells whether the server took every row.
+// One COPY ... FROM STDIN, in text format or, for large bytea values, in binary format (each
+// row: its field count, then every field as its length and bytes, network byte order). Rows
+// are gathered into large chunks before they go to the server; End() finishes the COPY and
+// tells whether the server took every row.
 class CopyIn {
   public:
-    CopyIn(Connection& db, const std::string& copySql);
+    enum class Format { Text, Binary };
+    CopyIn(Connection& db, const std::string& copySql, Format format = Format::Text);
     ~CopyIn();
     CopyIn(const CopyIn&) = delete;
     CopyIn& operator=(const CopyIn&) = delete;
@@ -69,12 +73,19 @@ class CopyIn {
     const std::string& Error() const { return error_; }
     // One row, already in COPY text form without its line feed.
     bool Row(const std::string& row);
+    // Binary format: a row of `fields` fields follows, each given by Field or Int8.
+    void BeginRow(int fields);
+    void Field(const void* data, size_t size);
+    void Field(const std::string& text) { Field(text.data(), text.size()); }
+    void Int8(int64_t value);
     bool End();
 
   private:
     bool Send();
+    void PutBigEndian(uint64_t value, int bytes);
 
     Connection& db_;
+    Format format_;
     std::string buffer_;
     std::string error_;
     bool ok_ = false;

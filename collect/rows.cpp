@@ -176,17 +176,6 @@ std::string MemberRow(const std::string& station, int slot, const MemberEntry& m
            FieldText(m.Name) + '\t' + Serial(m.CardSerial);
 }
 
-std::string PhotoRow(const std::string& station, const std::string& fileName,
-                     std::string_view bytes, const std::string& sha256, int64_t size,
-                     int64_t mtimeNs) {
-    std::string row = CopyText(station) + '\t' + CopyText(fileName) + '\t';
-    row.reserve(row.size() + bytes.size() * 2 + 200);
-    row += CopyBytea(bytes.data(), bytes.size());
-    row += '\t' + CopyBytea(sha256.data(), sha256.size()) + '\t' + std::to_string(size) + '\t' +
-           std::to_string(mtimeNs);
-    return row;
-}
-
 std::string Thousands(int64_t n) {
     std::string digits = std::to_string(n < 0 ? -n : n);
     std::string out;

@@ -30,10 +30,6 @@ std::string MeasurementRow(const std::string& station, int year, int number,
                            const MeasureRecord& record);
 // One row of quelma.members.
 std::string MemberRow(const std::string& station, int slot, const MemberEntry& member);
-// One row of quelma.photos.
-std::string PhotoRow(const std::string& station, const std::string& fileName,
-                     std::string_view bytes, const std::string& sha256, int64_t size,
-                     int64_t mtimeNs);
 
 // A text escaped for COPY's text format.
 std::string CopyText(std::string_view text);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <optional>
 
@@ -48,7 +49,11 @@ class Importer {
     Importer(pg::Connection& db, const Station& station, Progress& progress, StationReport& report)
         : db_(db), st_(station), progress_(progress), report_(report) {}
 
-    void Run();
+    void EnsureStationRow();
+    void ImportMembers();
+    std::vector<std::pair<int, std::string>> DataFiles();
+    void ImportDataFile(int year, const std::string& fileName);
+    void ImportPhotos();
 
   private:
     void Fail(const std::string& reason) { throw StationFailed{reason}; }
@@ -73,13 +78,7 @@ class Importer {
         report_.notes.push_back(rel + ": " + why + "; not imported");
     }
     pg::Param Name() const { return pg::Text(st_.name); }
-
-    void EnsureStationRow();
-    void ImportMembers();
-    std::vector<std::pair<int, std::string>> DataFiles();
-    void ImportDataFile(int year, const std::string& fileName);
     std::string DescribeChange(int year, const RecordList& table, int stored);
-    void ImportPhotos();
 
     pg::Connection& db_;
     const Station& st_;
@@ -383,17 +382,31 @@ void Importer::ImportPhotos() {
         return;
 
     progress_.Start(st_.name + " photos", static_cast<int64_t>(fresh.size()), kPhotoBarThreshold);
-    std::vector<std::string> batch;
+    struct Pending {
+        const PhotoFile* file;
+        std::vector<uint8_t> bytes;
+        std::string sha256;
+    };
+    std::vector<Pending> batch;
     size_t batchBytes = 0;
     auto flush = [&]() {
         if (batch.empty())
             return;
         if (!db_.Begin())
             FailDb("the photos");
-        pg::CopyIn copy(db_, "COPY quelma.photos (station, file_name, bytes, sha256, size, "
-                             "mtime_ns) FROM STDIN");
-        for (const std::string& row : batch)
-            copy.Row(row);
+        pg::CopyIn copy(db_,
+                        "COPY quelma.photos (station, file_name, bytes, sha256, size, mtime_ns) "
+                        "FROM STDIN (FORMAT binary)",
+                        pg::CopyIn::Format::Binary);
+        for (const Pending& p : batch) {
+            copy.BeginRow(6);
+            copy.Field(st_.name);
+            copy.Field(p.file->utf8Name);
+            copy.Field(p.bytes.data(), p.bytes.size());
+            copy.Field(p.sha256);
+            copy.Int8(p.file->size);
+            copy.Int8(p.file->mtimeNs);
+        }
         if (!copy.End()) {
             db_.Rollback();
             Fail("database refused the photos: " + copy.Error());
@@ -416,7 +429,7 @@ void Importer::ImportPhotos() {
             Damaged(rel, *damage);
             continue;
         }
-        const std::string sha = Sha256Of(bytes.data(), bytes.size());
+        std::string sha = Sha256Of(bytes.data(), bytes.size());
         auto s = stored.find(f->utf8Name);
         if (s != stored.end()) {
             if (s->second.sha256 != sha) {
@@ -431,11 +444,8 @@ void Importer::ImportPhotos() {
                 FailDb(rel);
             continue;
         }
-        batch.push_back(rows::PhotoRow(
-            st_.name, f->utf8Name,
-            std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), sha,
-            f->size, f->mtimeNs));
         batchBytes += bytes.size();
+        batch.push_back({f, std::move(bytes), std::move(sha)});
         if (batchBytes >= kPhotoBatchBytes)
             flush();
     }
@@ -466,30 +476,52 @@ class StationLock {
     bool held_ = false;
 };
 
-void Importer::Run() {
-    std::error_code ec;
-    if (!fs::is_directory(st_.dir, ec))
-        Fail("the folder " + st_.dir + " is not there");
-    StationLock lock(db_, st_.name);
-    if (!lock.Held())
-        Fail(db_.Ok() ? "another quelma-collect is importing this station" : db_.Error());
-    EnsureStationRow();
-    ImportMembers();
-    for (const auto& [year, name] : DataFiles())
-        ImportDataFile(year, name);
-    ImportPhotos();
-}
-
-} // namespace
-
-StationReport ImportStation(pg::Connection& db, const Station& station, Progress& progress) {
-    StationReport report;
-    Importer importer(db, station, progress, report);
+// Runs one part of the import; a part that stops notes why in its report.
+template <typename Part> void Attempt(StationReport& report, Progress& progress, Part part) {
     try {
-        importer.Run();
+        part();
     } catch (const StationFailed& failed) {
         progress.Done();
         report.failure = failed.reason;
     }
+}
+
+} // namespace
+
+StationReport ImportStation(pg::Connection& db, pg::Connection& photoDb, const Station& station,
+                            Progress& progress) {
+    StationReport report, photoReport;
+    Progress noBar(false);
+    Importer records(db, station, progress, report);
+    Importer photos(photoDb, station, noBar, photoReport);
+    std::optional<StationLock> lock;
+    Attempt(report, progress, [&] {
+        std::error_code ec;
+        if (!fs::is_directory(station.dir, ec))
+            throw StationFailed{"the folder " + station.dir + " is not there"};
+        lock.emplace(db, station.name);
+        if (!lock->Held())
+            throw StationFailed{db.Ok() ? "another quelma-collect is importing this station"
+                                        : db.Error()};
+        records.EnsureStationRow();
+    });
+    if (report.Failed())
+        return report;
+    // Photos travel on a second connection meanwhile: they keep the disk busy while the
+    // records keep the server's processor busy.
+    std::future<void> photoPart = std::async(
+        std::launch::async, [&] { Attempt(photoReport, noBar, [&] { photos.ImportPhotos(); }); });
+    Attempt(report, progress, [&] {
+        records.ImportMembers();
+        for (const auto& [year, name] : records.DataFiles())
+            records.ImportDataFile(year, name);
+    });
+    photoPart.get();
+    report.newPhotos = photoReport.newPhotos;
+    report.damaged += photoReport.damaged;
+    report.replaced += photoReport.replaced;
+    report.notes.insert(report.notes.end(), photoReport.notes.begin(), photoReport.notes.end());
+    if (report.failure.empty())
+        report.failure = photoReport.failure;
     return report;
 }

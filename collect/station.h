@@ -29,4 +29,6 @@ struct StationReport {
     std::string Text(const std::string& station) const;
 };
 
-StationReport ImportStation(pg::Connection& db, const Station& station, Progress& progress);
+// Records and members go through `db`, photos at the same time through `photoDb`.
+StationReport ImportStation(pg::Connection& db, pg::Connection& photoDb, const Station& station,
+                            Progress& progress);
