@@ -56,14 +56,14 @@ class Importer {
     void ImportPhotos();
 
   private:
-    void Fail(const std::string& reason) { throw StationFailed{reason}; }
-    void FailDb(const std::string& what) {
+    [[noreturn]] void Fail(const std::string& reason) { throw StationFailed{reason}; }
+    [[noreturn]] void FailDb(const std::string& what) {
         const std::string error = db_.Error();
         db_.Rollback();
         Fail("database refused " + what + ": " + error);
     }
     // A file could not be read: the whole folder is gone, or just this file.
-    void FailRead(const std::string& rel, const std::string& why = "cannot be read") {
+    [[noreturn]] void FailRead(const std::string& rel, const std::string& why = "cannot be read") {
         std::error_code ec;
         if (!fs::is_directory(st_.dir, ec))
             Fail("the folder " + st_.dir + " is gone");
@@ -231,8 +231,10 @@ void Importer::ImportDataFile(int year, const std::string& fileName) {
         break;
     case DataLoad::CannotOpen:
         FailRead(rel);
-        break;
     case DataLoad::Broken:
+        // A read cut short by a share that went away is no damage of the file.
+        if (std::error_code ec; !fs::is_directory(st_.dir, ec))
+            FailRead(rel);
         return Damaged(rel, BrokenReason(path));
     case DataLoad::NoMemory:
         Fail(rel + ": not enough memory to read it");
@@ -247,16 +249,14 @@ void Importer::ImportDataFile(int year, const std::string& fileName) {
     const int stored = known ? std::stoi(pg::Value(r, 0, 0)) : 0;
     const int count = table.Count();
 
-    Sha256 sha;
-    if (stored <= count) {
-        sha.Update(table.data(), sizeof(MeasureRecord) * static_cast<size_t>(stored));
-        const std::vector<unsigned char> storedSha =
-            known ? pg::ByteaValue(r, 0, 1) : std::vector<unsigned char>();
-        const std::string prefix = sha.Digest();
-        if (known && std::string(storedSha.begin(), storedSha.end()) != prefix)
-            return Replaced(rel, DescribeChange(year, table, stored));
-    } else {
+    if (count < stored)
         return Replaced(rel, DescribeChange(year, table, stored));
+    Sha256 sha;
+    sha.Update(table.data(), sizeof(MeasureRecord) * static_cast<size_t>(stored));
+    if (known) {
+        const std::vector<unsigned char> storedSha = pg::ByteaValue(r, 0, 1);
+        if (std::string(storedSha.begin(), storedSha.end()) != sha.Digest())
+            return Replaced(rel, DescribeChange(year, table, stored));
     }
     if (count == stored)
         return;

@@ -157,4 +157,13 @@ kill "$watcher"
 wait "$watcher" || true
 expect_eq "$(q "SELECT record_count FROM quelma.data_files WHERE station = 'gate4'")" 7 "records seen by --watch"
 expect_eq "$(cat "$WORK/watch.out")" "" "output of --watch --quiet"
+# A shorter file in place of the one imported: reported, nothing stored changes.
+rm "$C/Data/Quelma2026.dat"
+"$MAKER" "$C" --start "$START" --records 3
+collect --station "gate4=$C" --quiet
+expect_rc 1
+expect_eq "$OUT" "station gate4: 0 new records, 0 photos, 0 damaged files, 1 replaced file
+  Data/Quelma2026.dat: holds 3 records, fewer than the 7 already imported (file replaced?); not imported" \
+    "output of --quiet with a replaced file"
+expect_eq "$(q "SELECT count(*) FROM quelma.measurements WHERE station = 'gate4'")" 7 "records of gate4"
 echo "collect import: all checks passed"
