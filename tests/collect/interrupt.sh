@@ -24,8 +24,10 @@ for delay in 0.2 0.5 0.9 1.4 2 3; do
     expect_consistent gate1 "$K"
 done
 [ "$hits" -gt 0 ] || fail "every run ended before it could be killed"
+left="$(q "SELECT 40200 - coalesce(sum(record_count), 0) FROM quelma.data_files WHERE station = 'gate1'")"
 collect --station "gate1=$K"
 expect_rc 0
+expect_out "station gate1: $(sed ':a;s/\B[0-9]\{3\}\>/,&/;ta' <<<"$left") new records"
 expect_consistent gate1 "$K"
 expect_eq "$(q "SELECT sum(record_count) FROM quelma.data_files WHERE station = 'gate1'")" 40200 "records after the kills"
 expect_eq "$(q "SELECT count(*) FROM quelma.photos WHERE station = 'gate1'")" 200 "photos after the kills"
