@@ -1,6 +1,7 @@
 #include "collect/options.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -19,7 +20,8 @@ const char kUsage[] =
 namespace {
 
 bool ParseSeconds(const std::string& text, int& seconds) {
-    if (text.empty() || !std::all_of(text.begin(), text.end(), ::isdigit))
+    if (text.empty() || !std::all_of(text.begin(), text.end(),
+                                     [](unsigned char c) { return std::isdigit(c) != 0; }))
         return false;
     errno = 0;
     const long value = std::strtol(text.c_str(), nullptr, 10);
