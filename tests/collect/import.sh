@@ -123,6 +123,12 @@ expect_eq "$(q "SELECT record_count FROM quelma.data_files WHERE station = 'gate
 # --- damaged and replaced files are reported and skipped; everything else still comes in
 truncate -s $((8 + 72 * 2)) "$B/Data/Quelma2026.dat" # the count says 3
 "$MAKER" "$B" --start "$START_2025" --records 2
+# Record 1 with fields no program would write: a time beyond any calendar, a NaN value,
+# unknown mode and unit codes. It is stored with them as NULLs (its raw bytes keep them).
+patch() { printf "$2" | dd of="$B/Data/Quelma2025.dat" bs=1 seek=$((8 + 72 + $1)) conv=notrunc status=none; }
+patch 40 '\xff\xff\xff\xff\xff\xff\xff\x7f'
+patch 48 '\x07\x00\x09'
+patch 60 '\x00\x00\xc0\x7f'
 { printf 'BM\x10\x27\x00\x00' && head -c 14 /dev/zero; } >"$A/Photo/broken.bmp"
 stored_2025="$(db_records_sha gate1 2025)"
 rm "$A/Data/Quelma2025.dat"
@@ -141,6 +147,9 @@ expect_out "  Data/Quelma2026.dat: holds 2 of the 3 records it counts; skipped"
 expect_out "station gate3: 0 new records, 0 photos, 0 damaged files; failed: the folder $WORK/not-there is not there"
 expect_eq "$(db_records_sha gate1 2025)" "$stored_2025" "records of a replaced file"
 expect_eq "$(q "SELECT count(*) FROM quelma.measurements WHERE station = 'gate2' AND year = 2025")" 2 "gate2 2025"
+expect_eq "$(q "SELECT concat_ws('|', time IS NULL, mode IS NULL, unit IS NULL, value::text, encode(substr(raw, 41, 8), 'hex'))
+                FROM quelma.measurements WHERE station = 'gate2' AND year = 2025 AND number = 1")" \
+    "t|t|t|NaN|ffffffffffffff7f" "a record with impossible fields"
 [[ "$OUT" != *$'\r'* ]] || fail "a progress bar without a terminal"
 
 # --- --watch picks up what comes in, until stopped; --quiet prints nothing when all is well
