@@ -2,6 +2,7 @@
 
 #include "collect/rows.h"
 #include "collect/sha256.h"
+#include "camera/frame_format.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
 #include "storage/file_io.h"
@@ -35,6 +36,8 @@ namespace {
 
 constexpr int64_t kRecordBarThreshold = 20000;
 constexpr int64_t kPhotoBarThreshold = 200;
+// A photo file is a frame and its headers; anything larger is no photo.
+constexpr uint64_t kMaxPhotoBytes = kMaxFrameBytes + kBmpFileHeaderSize;
 // Photos go to the database in transactions of about this many bytes.
 constexpr size_t kPhotoBatchBytes = 64u << 20;
 
@@ -351,9 +354,12 @@ void Importer::ImportPhotos() {
         f.size = static_cast<int64_t>(it->file_size(ec));
         if (ec)
             continue; // gone between listing and looking
-        f.mtimeNs = static_cast<int64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                             it->last_write_time(ec).time_since_epoch())
-                                             .count());
+        const auto written = it->last_write_time(ec);
+        if (ec)
+            continue;
+        f.mtimeNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                        std::chrono::file_clock::to_sys(written).time_since_epoch())
+                        .count();
         files.push_back(std::move(f));
     }
     std::sort(files.begin(), files.end(),
@@ -420,6 +426,10 @@ void Importer::ImportPhotos() {
     };
     for (const PhotoFile* f : fresh) {
         const std::string rel = "Photo/" + f->utf8Name;
+        if (f->size > static_cast<int64_t>(kMaxPhotoBytes)) {
+            Damaged(rel, "larger than any camera frame");
+            continue;
+        }
         std::vector<uint8_t> bytes;
         if (file_io::ReadAll((folder / f->name).string().c_str(), bytes) != file_io::Read::Ok) {
             progress_.Done();
