@@ -67,7 +67,27 @@ template <size_t N> std::string Serial(const uint8_t (&serial)[N]) {
     return Hex(serial, N);
 }
 
-template <size_t N> std::string FieldText(const char (&field)[N]);
+template <size_t N> std::string FieldText(const char (&field)[N]) {
+    return CopyText(FieldUtf8(field));
+}
+
+bool IsUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const size_t n = c < 0x80         ? 1
+                         : (c >> 5) == 6  ? 2
+                         : (c >> 4) == 14 ? 3
+                         : (c >> 3) == 30 ? 4
+                                          : 0;
+        if (n == 0 || i + n > s.size())
+            return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2)
+                return false;
+        i += n;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -106,32 +126,6 @@ std::string CopyText(std::string_view text) {
     }
     return out;
 }
-
-namespace {
-
-template <size_t N> std::string FieldText(const char (&field)[N]) {
-    return CopyText(FieldUtf8(field));
-}
-
-bool IsUtf8(std::string_view s) {
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        const size_t n = c < 0x80         ? 1
-                         : (c >> 5) == 6  ? 2
-                         : (c >> 4) == 14 ? 3
-                         : (c >> 3) == 30 ? 4
-                                          : 0;
-        if (n == 0 || i + n > s.size())
-            return false;
-        for (size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2)
-                return false;
-        i += n;
-    }
-    return true;
-}
-
-} // namespace
 
 std::string Utf8FileName(std::string_view name) {
     return IsUtf8(name) ? std::string(name) : Utf8FromAnsi(name);
