@@ -30,6 +30,9 @@ void Connection::Prepare() {
     // "already exists, skipping" and the like are not for the operator.
     PQsetNoticeProcessor(
         conn_.get(), [](void*, const char*) {}, nullptr);
+    // A commit need not wait for the disk: a server crash can lose only whole batches
+    // together with the note of what they held, and the next run imports them again.
+    Result(PQexec(conn_.get(), "SET synchronous_commit = off"));
 }
 
 bool Connection::Ok() const {
