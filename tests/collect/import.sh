@@ -152,6 +152,20 @@ expect_eq "$(q "SELECT concat_ws('|', time IS NULL, mode IS NULL, unit IS NULL, 
     "t|t|t|NaN|ffffffffffffff7f" "a record with impossible fields"
 [[ "$OUT" != *$'\r'* ]] || fail "a progress bar without a terminal"
 
+# --- a station another collector is importing waits for the next run
+psql -X -q -h "$PG_DIR/socket" -d "$DB" -c "SELECT pg_advisory_lock(hashtext('quelma.station'), hashtext('gate2'))" \
+    -c "SELECT pg_sleep(60)" >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 100); do
+    [ "$(q "SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND granted")" = 1 ] && break
+    sleep 0.1
+done
+collect --station "gate2=$B"
+kill "$holder"
+wait "$holder" || true
+expect_rc 1
+expect_out "station gate2: 0 new records, 0 photos, 0 damaged files; failed: another quelma-collect is importing this station"
+
 # --- --watch picks up what comes in, until stopped; --quiet prints nothing when all is well
 C="$WORK/gate4"
 "$MAKER" "$C" --start "$START" --records 4
