@@ -1,0 +1,171 @@
+#include "collect/schema.h"
+
+#include <iterator>
+
+namespace schema {
+
+namespace {
+
+// Each step takes the schema from version i to i + 1. Steps are never edited once released:
+// a change is a new step.
+const char* const kSteps[] = {
+    R"sql(
+CREATE TABLE quelma.stations (
+    name text PRIMARY KEY,
+    folder text NOT NULL
+);
+
+CREATE TABLE quelma.members (
+    station text NOT NULL REFERENCES quelma.stations,
+    slot integer NOT NULL,
+    id text NOT NULL,
+    name text NOT NULL,
+    card_serial text NOT NULL,
+    PRIMARY KEY (station, slot)
+);
+CREATE INDEX members_id ON quelma.members (id);
+
+-- The two large tables name their station without a foreign key: a key checked per row
+-- would cost the bulk load more than the records themselves, and the collector always
+-- stores the station first.
+CREATE TABLE quelma.measurements (
+    station text NOT NULL,
+    year integer NOT NULL,
+    number integer NOT NULL,
+    id text NOT NULL,
+    name text NOT NULL,
+    card_serial text NOT NULL,
+    time timestamptz,
+    mode text,
+    unit text,
+    low real NOT NULL,
+    hi real NOT NULL,
+    value real NOT NULL,
+    level text,
+    result text NOT NULL,
+    photo boolean NOT NULL,
+    photo_file text,
+    raw bytea NOT NULL CHECK (length(raw) = 72),
+    positive boolean GENERATED ALWAYS AS (
+        (mode = 'Fast' AND level IN ('Low', 'Hi')) OR (mode = 'Normal' AND value >= low)) STORED,
+    PRIMARY KEY (station, year, number)
+);
+CREATE INDEX measurements_member ON quelma.measurements (id, time);
+
+-- What has been taken from each station's data file: the number of records and the
+-- SHA-256 of their bytes, so a re-run can tell new records from a replaced file.
+CREATE TABLE quelma.data_files (
+    station text NOT NULL REFERENCES quelma.stations,
+    year integer NOT NULL,
+    record_count integer NOT NULL,
+    records_sha256 bytea NOT NULL,
+    PRIMARY KEY (station, year)
+);
+
+CREATE TABLE quelma.photos (
+    station text NOT NULL,
+    file_name text NOT NULL,
+    bytes bytea NOT NULL,
+    sha256 bytea NOT NULL,
+    size bigint NOT NULL,
+    mtime_ns bigint NOT NULL,
+    PRIMARY KEY (station, file_name)
+);
+-- Photos hardly compress; storing them as they are saves the server's time.
+ALTER TABLE quelma.photos ALTER COLUMN bytes SET STORAGE EXTERNAL;
+
+CREATE VIEW quelma.positives_per_day AS
+SELECT station, time::date AS day, count(*) AS measurements,
+       count(*) FILTER (WHERE positive) AS positives
+FROM quelma.measurements
+WHERE time IS NOT NULL
+GROUP BY station, time::date;
+
+CREATE VIEW quelma.latest_per_member AS
+SELECT m.id AS member_id, m.name AS member_name, r.station, r.year, r.number, r.time,
+       r.result, r.positive
+FROM (SELECT DISTINCT ON (id) id, name FROM quelma.members ORDER BY id, station) m
+LEFT JOIN LATERAL (
+    SELECT x.station, x.year, x.number, x.time, x.result, x.positive
+    FROM quelma.measurements x
+    WHERE x.id = m.id
+    ORDER BY x.time DESC NULLS LAST, x.year DESC, x.number DESC, x.station
+    LIMIT 1) r ON true;
+)sql",
+};
+
+constexpr int kLatest = static_cast<int>(std::size(kSteps));
+
+// -1 when there is no schema yet; -2 when the version could not be read.
+int CurrentVersion(pg::Connection& db) {
+    pg::Result r = db.Query("SELECT to_regclass('quelma.schema_version') IS NOT NULL");
+    if (!r)
+        return -2;
+    if (pg::Value(r, 0, 0) != "t")
+        return -1;
+    r = db.Query("SELECT version FROM quelma.schema_version");
+    if (!r || PQntuples(r.get()) != 1)
+        return -2;
+    return std::stoi(pg::Value(r, 0, 0));
+}
+
+} // namespace
+
+int Latest() {
+    return kLatest;
+}
+
+bool Init(pg::Connection& db, std::string& error) {
+    if (!db.Begin()) {
+        error = db.Error();
+        return false;
+    }
+    // Two --init at once would both try to create the tables.
+    bool ok = db.Exec("SELECT pg_advisory_xact_lock(hashtext('quelma.schema'))") &&
+              db.Exec("CREATE SCHEMA IF NOT EXISTS quelma") &&
+              db.Exec("CREATE TABLE IF NOT EXISTS quelma.schema_version (version integer NOT "
+                      "NULL)") &&
+              db.Exec("INSERT INTO quelma.schema_version SELECT 0 WHERE NOT EXISTS (SELECT 1 "
+                      "FROM quelma.schema_version)");
+    const int version = ok ? CurrentVersion(db) : -2;
+    if (version < 0 || version > kLatest) {
+        error = version < 0 ? db.Error()
+                            : "the database's schema is version " + std::to_string(version) +
+                                  ", newer than this program's " + std::to_string(kLatest);
+        db.Rollback();
+        return false;
+    }
+    if (version == kLatest) {
+        db.Rollback(); // nothing to do: leave no trace
+        return true;
+    }
+    for (int v = version; ok && v < kLatest; ++v)
+        ok = db.Exec(kSteps[v]) &&
+             db.Exec("UPDATE quelma.schema_version SET version = " + std::to_string(v + 1));
+    if (!ok || !db.Commit()) {
+        error = db.Error();
+        db.Rollback();
+        return false;
+    }
+    return true;
+}
+
+bool CheckCurrent(pg::Connection& db, std::string& error) {
+    const int version = CurrentVersion(db);
+    if (version == kLatest)
+        return true;
+    if (version == -2)
+        error = db.Error().empty() ? "cannot read the schema version" : db.Error();
+    else if (version == -1)
+        error = "the database has no Quelma schema: run quelma-collect --db ... --init";
+    else if (version < kLatest)
+        error = "the database's schema is version " + std::to_string(version) +
+                ": run quelma-collect --db ... --init to migrate it to version " +
+                std::to_string(kLatest);
+    else
+        error = "the database's schema is version " + std::to_string(version) +
+                ", newer than this program's " + std::to_string(kLatest);
+    return false;
+}
+
+} // namespace schema

@@ -1,0 +1,192 @@
+#!/usr/bin/env bash
+# quelma-collect against a real PostgreSQL: arguments and exit codes, the schema, a first
+# import of two stations (decoded fields, members, photos, views), a re-run that writes
+# nothing, new records while a file is being written, damaged and replaced files, a missing
+# station folder, and --watch.
+source "$(dirname "$0")/lib.bash"
+
+A="$WORK/gate1"
+B="$WORK/gate2"
+START=1772323200      # 2026-03-01 00:00 UTC
+START_2025=1740787200 # 2025-03-01 00:00 UTC
+"$MAKER" "$A" --members 4 --start "$START" --records 50 --photos 10
+"$MAKER" "$A" --start "$START_2025" --records 7
+"$MAKER" "$B" --members 2 --start "$START" --records 3 --photos 1
+STATIONS=(--station "gate1=$A" --station "gate2=$B")
+
+# --- bad arguments, no database, no schema: 2
+for args in "" "--db" "--db $CONN" "--db $CONN --station gate1" "--db $CONN --station =$A" \
+    "--db $CONN --station a=$A --station a=$B" "--db $CONN --station a=$A --watch 0" \
+    "--db $CONN --init --station a=$A" "--db $CONN --station a=$A --bogus"; do
+    RC=0
+    OUT="$("$COLLECT" $args 2>&1)" || RC=$?
+    expect_rc 2
+    expect_out "usage: quelma-collect"
+done
+collect --db "host=$WORK/no-such-socket dbname=x" "${STATIONS[@]}"
+expect_rc 2
+expect_out "cannot connect to the database"
+collect "${STATIONS[@]}"
+expect_rc 2
+expect_out "has no Quelma schema"
+
+# --- schema: created once, a second --init writes nothing
+collect --init
+expect_rc 0
+expect_out "schema quelma is at version 1"
+xid="$(next_xid)"
+collect --init
+expect_rc 0
+expect_eq "$(next_xid)" "$xid" "transactions written by a second --init"
+expect_eq "$(q "SELECT version FROM quelma.schema_version")" 1 "schema version"
+
+# --- first import
+before="$(snapshot "$WORK")"
+collect "${STATIONS[@]}"
+expect_rc 0
+expect_eq "$OUT" "station gate1: 57 new records, 10 photos, 0 damaged files
+station gate2: 3 new records, 1 photo, 0 damaged files" "summary of the first import"
+expect_eq "$(q "SELECT station || ' ' || year || ' ' || count(*) FROM quelma.measurements
+                GROUP BY station, year ORDER BY 1")" "gate1 2025 7
+gate1 2026 50
+gate2 2026 3" "stored records"
+expect_consistent gate1 "$A"
+expect_consistent gate2 "$B"
+
+# Every field of a Fast "Hi" record of the member whose name needs escaping, with its photo.
+expect_eq "$(q "SELECT concat_ws('|', id, name = E'Zo\u00e9 \u20ac back\\\\tab\t', card_serial,
+                time, mode, unit, low, hi, value, level, result, photo, positive,
+                photo_file IN (SELECT file_name FROM quelma.photos))
+                FROM quelma.measurements WHERE station = 'gate1' AND year = 2026 AND number = 1")" \
+    "M001|t|1f202122|2026-03-01 01:00:00+00|Fast|mg/l|0.1|0.25|0.3|Hi|Hi|t|t|t" \
+    "decoded record 1"
+# Normal records: at Low is positive; below it is not, whatever level was left in the record.
+expect_eq "$(q "SELECT string_agg(concat_ws('|', number, mode, coalesce(level, '-'), result,
+                positive, photo, coalesce(photo_file, '-')), ' ' ORDER BY number)
+                FROM quelma.measurements WHERE station = 'gate1' AND year = 2026 AND number IN (3, 4, 12)")" \
+    "3|Normal|-|0.100 %BAC|t|t|Member 3_2026_03_01_AM_03_00_00.bmp 4|Normal|-|0.099 mg/l|f|t|Member 0_2026_03_01_AM_04_00_00.bmp 12|Fast|Low|Low|t|f|-" \
+    "decoded Normal and Fast records"
+expect_eq "$(q "SELECT station || ' ' || slot || ' ' || id FROM quelma.members ORDER BY 1")" \
+    "gate1 0 M000
+gate1 1 M001
+gate1 2 M002
+gate1 3 M003
+gate2 0 M000
+gate2 1 M001" "members"
+expect_eq "$(q "SELECT encode(sha256, 'hex') || ' ' || size FROM quelma.photos WHERE station = 'gate1'" | sort)" \
+    "$(cd "$A/Photo" && for f in *.bmp; do echo "$(sha256sum <"$f" | cut -d' ' -f1) $(stat -c %s "$f")"; done | sort)" \
+    "photo digests"
+
+# Views: positives are numbers 1, 2 and 3 of every five (see station_maker), one record an hour.
+positives() { # first last: positives among record numbers first..last
+    local n count=0
+    for ((n = $1; n <= $2; n++)); do ((n % 5 >= 1 && n % 5 <= 3)) && count=$((count + 1)); done
+    echo "$count"
+}
+expect_eq "$(q "SELECT concat_ws(' ', station, day, measurements, positives) FROM quelma.positives_per_day ORDER BY station, day")" \
+    "gate1 2025-03-01 7 $(positives 0 6)
+gate1 2026-03-01 24 $(positives 0 23)
+gate1 2026-03-02 24 $(positives 24 47)
+gate1 2026-03-03 2 $(positives 48 49)
+gate2 2026-03-01 3 $(positives 0 2)" "positives per day"
+# M000 was last measured at gate1 as record 48 (later than gate2's record 2), M001 as 49.
+expect_eq "$(q "SELECT concat_ws(' ', member_id, station, year, number, time) FROM quelma.latest_per_member ORDER BY 1")" \
+    "M000 gate1 2026 48 2026-03-03 00:00:00+00
+M001 gate1 2026 49 2026-03-03 01:00:00+00
+M002 gate1 2026 46 2026-03-02 22:00:00+00
+M003 gate1 2026 47 2026-03-02 23:00:00+00" "latest result per member"
+
+# --- a second run finds nothing new and writes nothing, and no station file was touched
+xid="$(next_xid)"
+collect "${STATIONS[@]}"
+expect_rc 0
+expect_eq "$OUT" "station gate1: 0 new records, 0 photos, 0 damaged files
+station gate2: 0 new records, 0 photos, 0 damaged files" "summary of a run with nothing new"
+expect_eq "$(next_xid)" "$xid" "transactions written by a run with nothing new"
+expect_eq "$(snapshot "$WORK")" "$before" "station folders after two runs"
+
+# --- new records, one more still being written (its bytes are there, the count is not),
+# and a member list that shrank
+DAT="$A/Data/Quelma2026.dat"
+"$MAKER" "$A" --members 3 --start "$START" --records 5
+head -c 144 /dev/urandom >>"$DAT"
+collect "${STATIONS[@]}"
+expect_rc 0
+expect_out "station gate1: 5 new records, 0 photos, 0 damaged files"
+expect_eq "$(q "SELECT count(*) FROM quelma.members WHERE station = 'gate1'")" 3 "members after the change"
+"$MAKER" "$A" --start "$START" --records 1
+collect "${STATIONS[@]}"
+expect_out "station gate1: 1 new record, 0 photos, 0 damaged files"
+expect_consistent gate1 "$A"
+expect_eq "$(q "SELECT record_count FROM quelma.data_files WHERE station = 'gate1' AND year = 2026")" 56 "records of 2026"
+
+# --- damaged and replaced files are reported and skipped; everything else still comes in
+truncate -s $((8 + 72 * 2)) "$B/Data/Quelma2026.dat" # the count says 3
+"$MAKER" "$B" --start "$START_2025" --records 2
+# Record 1 with fields no program would write: a time beyond any calendar, a NaN value,
+# unknown mode and unit codes. It is stored with them as NULLs (its raw bytes keep them).
+patch() { printf "$2" | dd of="$B/Data/Quelma2025.dat" bs=1 seek=$((8 + 72 + $1)) conv=notrunc status=none; }
+patch 40 '\xff\xff\xff\xff\xff\xff\xff\x7f'
+patch 48 '\x07\x00\x09'
+patch 60 '\x00\x00\xc0\x7f'
+{ printf 'BM\x10\x27\x00\x00' && head -c 14 /dev/zero; } >"$A/Photo/broken.bmp"
+stored_2025="$(db_records_sha gate1 2025)"
+rm "$A/Data/Quelma2025.dat"
+"$MAKER" "$A" --start "$START_2025" --records 7 --seed 5 # same records, other card serials
+photos=("$A"/Photo/Member*.bmp)
+cp "${photos[1]}" "${photos[0]}"
+"$MAKER" "$A" --start "$START" --records 2 --photos 1
+collect "${STATIONS[@]}" --station "gate3=$WORK/not-there"
+expect_rc 1
+expect_out "station gate1: 2 new records, 1 photo, 1 damaged file, 2 replaced files"
+expect_out "  Data/Quelma2025.dat: record 0 differs from the one already imported (file replaced?); not imported"
+expect_out "  Photo/broken.bmp: holds 20 of the 10000 bytes its header counts; skipped"
+expect_out "  Photo/$(basename "${photos[0]}"): differs from the photo already imported; not imported"
+expect_out "station gate2: 2 new records, 0 photos, 1 damaged file"
+expect_out "  Data/Quelma2026.dat: holds 2 of the 3 records it counts; skipped"
+expect_out "station gate3: 0 new records, 0 photos, 0 damaged files; failed: the folder $WORK/not-there is not there"
+expect_eq "$(db_records_sha gate1 2025)" "$stored_2025" "records of a replaced file"
+expect_eq "$(q "SELECT count(*) FROM quelma.measurements WHERE station = 'gate2' AND year = 2025")" 2 "gate2 2025"
+expect_eq "$(q "SELECT concat_ws('|', time IS NULL, mode IS NULL, unit IS NULL, value::text, encode(substr(raw, 41, 8), 'hex'))
+                FROM quelma.measurements WHERE station = 'gate2' AND year = 2025 AND number = 1")" \
+    "t|t|t|NaN|ffffffffffffff7f" "a record with impossible fields"
+[[ "$OUT" != *$'\r'* ]] || fail "a progress bar without a terminal"
+
+# --- a station another collector is importing waits for the next run
+psql -X -q -h "$PG_DIR/socket" -d "$DB" -c "SELECT pg_advisory_lock(hashtext('quelma.station'), hashtext('gate2'))" \
+    -c "SELECT pg_sleep(60)" >/dev/null 2>&1 &
+holder=$!
+for _ in $(seq 100); do
+    [ "$(q "SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND granted")" = 1 ] && break
+    sleep 0.1
+done
+collect --station "gate2=$B"
+kill "$holder"
+wait "$holder" || true
+expect_rc 1
+expect_out "station gate2: 0 new records, 0 photos, 0 damaged files; failed: another quelma-collect is importing this station"
+
+# --- --watch picks up what comes in, until stopped; --quiet prints nothing when all is well
+C="$WORK/gate4"
+"$MAKER" "$C" --start "$START" --records 4
+"$COLLECT" --db "$CONN" --station "gate4=$C" --watch 1 --quiet >"$WORK/watch.out" 2>&1 &
+watcher=$!
+"$MAKER" "$C" --start "$START" --records 3
+for _ in $(seq 100); do
+    [ "$(q "SELECT coalesce(max(record_count), 0) FROM quelma.data_files WHERE station = 'gate4'")" = 7 ] && break
+    sleep 0.1
+done
+kill "$watcher"
+wait "$watcher" || true
+expect_eq "$(q "SELECT record_count FROM quelma.data_files WHERE station = 'gate4'")" 7 "records seen by --watch"
+expect_eq "$(cat "$WORK/watch.out")" "" "output of --watch --quiet"
+# A shorter file in place of the one imported: reported, nothing stored changes.
+rm "$C/Data/Quelma2026.dat"
+"$MAKER" "$C" --start "$START" --records 3
+collect --station "gate4=$C" --quiet
+expect_rc 1
+expect_eq "$OUT" "station gate4: 0 new records, 0 photos, 0 damaged files, 1 replaced file
+  Data/Quelma2026.dat: holds 3 records, fewer than the 7 already imported (file replaced?); not imported" \
+    "output of --quiet with a replaced file"
+expect_eq "$(q "SELECT count(*) FROM quelma.measurements WHERE station = 'gate4'")" 7 "records of gate4"
+echo "collect import: all checks passed"

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Interrupted imports: the collector killed (SIGKILL) at several moments of a large import,
+# and a station folder that vanishes while it is being imported. Whatever happens, the
+# database holds whole batches only, and the next run completes the import.
+source "$(dirname "$0")/lib.bash"
+"$COLLECT" --db "$CONN" --init >/dev/null
+
+# Two years of records and a year with a photo for each of its records.
+K="$WORK/gate1"
+"$MAKER" "$K" --year 2024 --records 20000 --step 1200
+"$MAKER" "$K" --year 2025 --records 20000 --step 1200
+"$MAKER" "$K" --year 2026 --records 200 --photos 200 --photo-size 160x120
+
+# --- SIGKILL at growing delays; each run goes on from what the previous one committed
+hits=0
+for delay in 0.2 0.5 0.9 1.4 2 3; do
+    "$COLLECT" --db "$CONN" --station "gate1=$K" >/dev/null 2>&1 &
+    pid=$!
+    sleep "$delay"
+    if kill -KILL "$pid" 2>/dev/null; then
+        hits=$((hits + 1))
+    fi
+    wait "$pid" 2>/dev/null || true
+    expect_consistent gate1 "$K"
+done
+[ "$hits" -gt 0 ] || fail "every run ended before it could be killed"
+left="$(q "SELECT 40200 - coalesce(sum(record_count), 0) FROM quelma.data_files WHERE station = 'gate1'")"
+collect --station "gate1=$K"
+expect_rc 0
+expect_out "station gate1: $(sed ':a;s/\B[0-9]\{3\}\>/,&/;ta' <<<"$left") new records"
+expect_consistent gate1 "$K"
+expect_eq "$(q "SELECT sum(record_count) FROM quelma.data_files WHERE station = 'gate1'")" 40200 "records after the kills"
+expect_eq "$(q "SELECT count(*) FROM quelma.photos WHERE station = 'gate1'")" 200 "photos after the kills"
+echo "collect interrupt: $hits of 6 runs killed while importing"
+
+# --- a station folder that vanishes (a share unmounted) after its first file was taken
+V="$WORK/gate2"
+O="$WORK/gate3"
+for year in 2023 2024 2025 2026; do
+    "$MAKER" "$V" --year "$year" --records 15000 --step 1200
+done
+"$MAKER" "$V" --year 2026 --records 200 --photos 200 --photo-size 160x120
+"$MAKER" "$O" --year 2026 --records 10 --photos 2
+RC=0
+"$COLLECT" --db "$CONN" --station "gate2=$V" --station "gate3=$O" >"$WORK/vanish.out" 2>&1 &
+pid=$!
+for _ in $(seq 600); do
+    [ "$(q "SELECT count(*) FROM quelma.data_files WHERE station = 'gate2'")" -gt 0 ] && break
+    sleep 0.05
+done
+mv "$V" "$V.gone"
+wait "$pid" || RC=$?
+OUT="$(cat "$WORK/vanish.out")"
+expect_rc 1
+expect_out "failed: the folder $V is gone"
+expect_out "station gate3: 10 new records, 2 photos, 0 damaged files"
+mv "$V.gone" "$V"
+expect_consistent gate2 "$V"
+expect_consistent gate3 "$O"
+[ "$(q "SELECT count(*) FROM quelma.data_files WHERE station = 'gate2'")" -lt 4 ] ||
+    fail "every file of the vanished station was imported"
+collect --station "gate2=$V" --station "gate3=$O"
+expect_rc 0
+expect_consistent gate2 "$V"
+expect_eq "$(q "SELECT sum(record_count) FROM quelma.data_files WHERE station = 'gate2'")" 60200 "records after the folder came back"
+expect_out "station gate3: 0 new records, 0 photos, 0 damaged files"
+echo "collect interrupt: all checks passed"
