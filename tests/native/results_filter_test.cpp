@@ -61,26 +61,31 @@ TEST(ResultFilter, IdMustMatchExactly) {
 }
 
 TEST(ResultFilter, LevelKinds) {
-    const auto records = ThreeDays();
+    auto records = ThreeDays();
+    // A damaged record's mode is neither Fast nor Normal: every level kind lets it pass.
+    MeasureRecord odd = Fast("D4", "Di", 2, Local(2026, 3, 6));
+    odd.Mode = 7;
+    odd.Value = 0.1f;
+    records.push_back(odd);
     ResultFilter f;
     f.LevelFilter = kLevelNormalAll;
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 3}));
+    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 3, 4}));
     f.LevelFilter = kLevelFastAll;
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{0, 2}));
+    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{0, 2, 4}));
 
     // The bounds go through the same float32 the record holds: 0.100 passes 0.1f.
     f.LevelFilter = kLevelNormalRange;
     f.RangeLow = ParseRangeBound("0.100");
     f.RangeHigh = ParseRangeBound("0.100");
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1}));
+    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 4}));
     // Fast records never pass a range, even one holding their (zero) value.
     f.RangeLow = -1.0f;
     f.RangeHigh = 1.0f;
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 3}));
+    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 3, 4}));
 
     f.LevelFilter = kLevelFastChoice;
     f.LevelChoice = 2;
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{2}));
+    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{2, 4}));
     f.LevelChoice = -1; // nothing chosen in the combo box
     EXPECT_TRUE(Filtered(records, f).empty());
 }
