@@ -9,9 +9,7 @@
 #include <cstring>
 #include <string>
 
-using controls_test::Canvas;
-using controls_test::kSentinel;
-using controls_test::WriteSolidBmp;
+using namespace controls_test;
 
 namespace {
 
