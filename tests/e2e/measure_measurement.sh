@@ -54,29 +54,24 @@ expect_eq "$(wd lv-count "$M" 1000)" 1 "list rows"
 expect_eq "$(wd lv-text "$M" 1000 0 3)" "0.045 mg/l" "list result"
 expect_eq "$(wd lv-text "$M" 1000 0 9)" "$(field "$rec" photofile)" "list photo cell"
 
-# An unregistered pair.
-wd set-text "$M" 1003 ID1
-wd set-text "$M" 1004 NM2
-wd click "$M" 1006
+# An unregistered pair: refused, and no recall for it (counted after the next one).
+press_start ID1 NM2
 wd answer "Not a valid ID, Name set" ok 10000 >/dev/null || fail "no refusal of ID1/NM2"
-sleep 1
-expect_eq "$(sim_count '< $RECALL\r\n')" 1 "no recall for a refused pair"
 
 # Measure: hide, then show again with empty edits.
 expect_eq "$(wd get-edit "$M" 1003)" ID1 "ID edit before hiding"
-wd command "- Quelma" 32774
+wd command "- Quelma" "$CMD_MEASURE"
 wait_for 0 10 visible "$M"
-wd command "- Quelma" 32774
+wd command "- Quelma" "$CMD_MEASURE"
 wait_for 1 10 visible "$M"
 expect_eq "$(wd get-edit "$M" 1003)" "" "ID edit after showing again"
 expect_eq "$(wd get-edit "$M" 1004)" "" "Name edit after showing again"
 
 # A measurement goes on while the dialog is hidden.
-wd set-text "$M" 1003 ID2
-wd set-text "$M" 1004 NM2
-wd click "$M" 1006
+press_start ID2 NM2
 wait_for 1 10 check "$M" 1008
-wd command "- Quelma" 32774
+expect_eq "$(sim_count '< $RECALL\r\n')" 2 "recalls: none for the refused pair"
+wd command "- Quelma" "$CMD_MEASURE"
 wait_for 0 10 visible "$M"
 wait_data_count 2 30
 wait_for "Ready" 15 get-text "$M" 1030
@@ -89,14 +84,12 @@ expect_eq "$(wd lv-text "$M" 1000 1 0)" "2" "renumbered"
 "$QUELMA_ROOT/scripts/card" lay member1 >/dev/null
 sleep 1
 expect_eq "$(grep -c 0x44 "$QUELMA_CARD_DIR/userport.log" 2>/dev/null || true)" 0 "no card read while hidden"
-wd command "- Quelma" 32774
+wd command "- Quelma" "$CMD_MEASURE"
 wait_for 1 10 visible "$M"
 wait_for ID1 10 get-edit "$M" 1003
 expect_eq "$(wd get-edit "$M" 1004)" NM1 "Name from the card"
 sleep 2
 expect_eq "$(grep -c 0x44 "$QUELMA_CARD_DIR/userport.log")" 1 "acknowledgements of one card"
 
-wd command "- Quelma" 32778
-wd answer "Exit this program ?" yes >/dev/null || fail "no exit question"
-expect_eq "$(wait_exit)" 0 "exit code"
+exit_program
 echo "PASS"

@@ -15,20 +15,14 @@ start_and_open_measure
 M="=Measure"
 DATA="$INSTALL/Data/$DATA_NAME"
 
-measure() { # id name
-    wd set-text "$M" 1003 "$1"
-    wd set-text "$M" 1004 "$2"
-    wd click "$M" 1006
-}
-
 # One record stored before the fault.
-measure ID1 NM1
+press_start ID1 NM1
 wait_data_count 1 20
 wait_for "Ready" 10 get-text "$M" 1030
 first="$(head -c 80 "$DATA" | tail -c 72 | od -An -tx1 | tr -d ' \n')"
 
 # Pulled out while the subject blows.
-measure ID2 NM2
+press_start ID2 NM2
 wait_for "Blow" 10 get-text "$M" 1030
 echo "unplug 4000" >> "$SIM_DIR/control"
 wait_for "DISCONNECTED" 5 get-text "$M" 1030
@@ -38,9 +32,8 @@ done
 running || fail "the program ended"
 
 # Start while the link is down: nothing is sent, the display says why.
-measure ID2 NM2
-sleep 1
-expect_eq "$(wd get-text "$M" 1030)" "DISCONNECTED" "status while unplugged"
+press_start ID2 NM2
+wait_eq "DISCONNECTED" 5 "status while unplugged" wd get-text "$M" 1030
 expect_eq "$(sim_count '< $RECALL\r\n')" 2 "recalls while unplugged"
 expect_eq "$(data_count)" 1 "records after the dropped measurement"
 
@@ -63,7 +56,5 @@ expect_eq "$(field "$rec" photo)" "1 number=1" "Photo, Number after the fault"
 expect_eq "$(wd lv-count "$M" 1000)" 2 "list rows"
 expect_eq "$(stat -c %s "$DATA")" $((8 + 72 * 2)) "data file size"
 
-wd command "- Quelma" 32778
-wd answer "Exit this program ?" yes >/dev/null || fail "no exit question"
-expect_eq "$(wait_exit)" 0 "exit code"
+exit_program
 echo "PASS"

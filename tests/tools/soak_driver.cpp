@@ -499,9 +499,33 @@ int Stats() {
     GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                          sizeof memory);
     CloseHandle(process);
+    // Wine has no GDI or USER count of another process; its windows stand in for USER
+    // objects, which a leaked dialog or control would add to.
+    struct Windows {
+        DWORD pid;
+        int count;
+    } windows{pid, 0};
+    EnumWindows(
+        [](HWND top, LPARAM lp) -> BOOL {
+            auto* w = reinterpret_cast<Windows*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(top, &owner);
+            if (owner != w->pid)
+                return TRUE;
+            ++w->count;
+            EnumChildWindows(
+                top,
+                [](HWND child, LPARAM lp2) -> BOOL {
+                    ++reinterpret_cast<Windows*>(lp2)->count;
+                    return TRUE;
+                },
+                lp);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
     auto figure = [](unsigned long long v) { return v ? std::to_string(v) : std::string("n/a"); };
-    std::printf("handles=%s gdi=%s user=%s private_kb=%s working_set_kb=%s\n",
-                figure(handles).c_str(), figure(gdi).c_str(), figure(user).c_str(),
+    std::printf("handles=%s gdi=%s user=%s windows=%d private_kb=%s working_set_kb=%s\n",
+                figure(handles).c_str(), figure(gdi).c_str(), figure(user).c_str(), windows.count,
                 figure(memory.PrivateUsage / 1024).c_str(),
                 figure(memory.WorkingSetSize / 1024).c_str());
     return 0;
