@@ -479,6 +479,28 @@ void Soak::Run(int from, int count) {
 
 // --- figures and lists ---
 
+struct ProcessWindows {
+    DWORD pid;
+    int count;
+};
+
+BOOL CALLBACK CountChildWindow(HWND, LPARAM lp) {
+    ++reinterpret_cast<ProcessWindows*>(lp)->count;
+    return TRUE;
+}
+
+// Counts a top-level window of the process with all its descendants.
+BOOL CALLBACK CountTopWindow(HWND top, LPARAM lp) {
+    auto* w = reinterpret_cast<ProcessWindows*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(top, &owner);
+    if (owner != w->pid)
+        return TRUE;
+    ++w->count;
+    EnumChildWindows(top, CountChildWindow, lp);
+    return TRUE;
+}
+
 int Stats() {
     HWND main = FindTop("- Quelma", false);
     if (!main)
@@ -501,28 +523,8 @@ int Stats() {
     CloseHandle(process);
     // Wine has no GDI or USER count of another process; its windows stand in for USER
     // objects, which a leaked dialog or control would add to.
-    struct Windows {
-        DWORD pid;
-        int count;
-    } windows{pid, 0};
-    EnumWindows(
-        [](HWND top, LPARAM lp) -> BOOL {
-            auto* w = reinterpret_cast<Windows*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(top, &owner);
-            if (owner != w->pid)
-                return TRUE;
-            ++w->count;
-            EnumChildWindows(
-                top,
-                [](HWND child, LPARAM lp2) -> BOOL {
-                    ++reinterpret_cast<Windows*>(lp2)->count;
-                    return TRUE;
-                },
-                lp);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    ProcessWindows windows{pid, 0};
+    EnumWindows(CountTopWindow, reinterpret_cast<LPARAM>(&windows));
     auto figure = [](unsigned long long v) { return v ? std::to_string(v) : std::string("n/a"); };
     std::printf("handles=%s gdi=%s user=%s windows=%d private_kb=%s working_set_kb=%s\n",
                 figure(handles).c_str(), figure(gdi).c_str(), figure(user).c_str(), windows.count,

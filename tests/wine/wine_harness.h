@@ -140,22 +140,23 @@ inline std::string NewTempFolder(const char* stem) {
     return folder;
 }
 
+struct CaptionSearch {
+    const char* caption;
+    HWND found;
+};
+
+inline BOOL CALLBACK MatchCaption(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<CaptionSearch*>(lp);
+    if (WindowText(hwnd) != s->caption || !IsWindowVisible(hwnd))
+        return TRUE;
+    s->found = hwnd;
+    return FALSE;
+}
+
 // The visible top-level window of this thread with exactly this caption.
 inline HWND FindThreadWindow(const char* caption) {
-    struct Search {
-        const char* caption;
-        HWND found;
-    } search{caption, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            if (WindowText(hwnd) != s->caption || !IsWindowVisible(hwnd))
-                return TRUE;
-            s->found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    CaptionSearch search{caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchCaption, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
