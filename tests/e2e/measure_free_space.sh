@@ -8,7 +8,6 @@ new_install
 new_data_file
 write_config 0 0 "ID1:NM1"
 start_sim --pause 200
-M="=Measure"
 
 export QUELMA_TEST_FREE_BYTES=4999999
 start_and_open_measure
@@ -17,7 +16,7 @@ expect_eq "$(wd answer "Disk full" ok 10000)" "Disk full !!!
 Backup data file." "disk message"
 sleep 1
 expect_eq "$(sim_count '< $RECALL')" 0 "recall sent with a full disk"
-expect_eq "$(wd check "$M" 1008)" 0 "Ready box"
+expect_eq "$(wd check "$M" "$M_READY")" 0 "Ready box"
 exit_program
 
 export QUELMA_TEST_FREE_BYTES=5000000

@@ -60,11 +60,25 @@ start_and_open_measure() {
     sleep 2
 }
 
+# The Measure dialog and its controls (measure_ids.h).
+M="=Measure"
+M_LIST=1000
+M_ID=1003
+M_NAME=1004
+M_START=1006
+M_READY=1008 # then Blowing, Analyzing, Completion
+M_BLOWING=1009
+M_ANALYZING=1010
+M_COMPLETION=1011
+M_MODE=1013
+M_STATUS=1030
+M_TOTAL=1031
+
 # Types a subject into the Measure dialog and presses START.
 press_start() { # id name
-    wd set-text "=Measure" 1003 "$1"
-    wd set-text "=Measure" 1004 "$2"
-    wd click "=Measure" 1006
+    wd set-text "$M" "$M_ID" "$1"
+    wd set-text "$M" "$M_NAME" "$2"
+    wd click "$M" "$M_START"
 }
 
 # Polls `wd ARGS` until it prints WANT.

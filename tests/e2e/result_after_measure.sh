@@ -9,7 +9,6 @@ write_config 0 0 "ID1:NM1" "ID2:NM2"
 quelma_files data "$INSTALL/Data/$DATA_NAME" "ID2:NM2:0:1:0.0:${YEAR}-01-10Z" "ID2:NM2:1:0:0.1:${YEAR}-01-11Z"
 start_sim --pause 300 --unit M --total 5 --value 0.045
 start_and_open_measure
-M="=Measure"
 R="Data\\$DATA_NAME"
 
 wd command "- Quelma" "$CMD_RESULT"
@@ -19,7 +18,7 @@ expect_eq "$(wd lv-count "$R" 1000)" 2 "rows before"
 measure() { # id name records-after
     press_start "$1" "$2"
     wait_data_count "$3" 30
-    wait_for "Ready" 15 get-text "$M" 1030
+    wait_for "Ready" 15 get-text "$M" "$M_STATUS"
 }
 
 measure ID1 NM1 3
