@@ -2,6 +2,7 @@
 
 #include "framework/message_box.h"
 #include "members/card_reader.h"
+#include "members/registration_ids.h"
 #include "res/resource.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
@@ -11,11 +12,8 @@
 
 namespace {
 
-constexpr int kList = 1000;
-constexpr int kIdEdit = 1003;
-constexpr int kNameEdit = 1004;
-constexpr int kRegisterButton = 1005;
-constexpr int kDeleteButton = 1006;
+using namespace registration_ids;
+
 constexpr int kRowTextChars = 255;
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 

@@ -2,6 +2,7 @@
 
 #include "framework/message_box.h"
 #include "res/resource.h"
+#include "settings/settings_ids.h"
 #include "storage/data_file.h"
 
 #include <commdlg.h>
@@ -11,10 +12,8 @@
 
 namespace {
 
-constexpr int kPathEdit = 1003;
-constexpr int kSizeText = 1014;
-constexpr int kDurationText = 1015;
-constexpr int kBackupButton = 1005;
+using namespace backup_ids;
+
 constexpr DWORD kNameChars = 256;
 
 } // namespace

@@ -4,20 +4,14 @@
 #include "res/resource.h"
 #include "settings/dialog_init.h"
 #include "settings/setting_values.h"
+#include "settings/settings_ids.h"
 #include "storage/config_file.h"
 #include "storage/registry.h"
 
 namespace {
 
-constexpr int kModeCombo = 1020;
-constexpr int kPortCombo = 1021;
-constexpr int kSpeedCombo = 1022;
-constexpr int kLowEdit = 1003;
-constexpr int kHiEdit = 1004;
-constexpr int kPortSearchButton = 1005;
-constexpr int kWebCamCheck = 1008;
-constexpr int kIdCardCheck = 1009;
-constexpr int kSoundCheck = 1010;
+using namespace setting_ids;
+
 constexpr int kThresholdChars = 9;
 
 } // namespace

@@ -20,6 +20,12 @@ Failure LastOpenFailure();
 namespace {
 
 int64_t g_writeBudget = -1;
+std::vector<std::string>* g_callLog = nullptr;
+
+void NoteCall(const std::string& call) {
+    if (g_callLog)
+        g_callLog->push_back(call);
+}
 
 // fwrite that honours the test budget: a cut write stores only what the budget allows.
 bool PutBytes(FILE* f, const void* data, size_t size) {
@@ -33,6 +39,7 @@ bool PutBytes(FILE* f, const void* data, size_t size) {
         g_writeBudget -= static_cast<int64_t>(written);
     if (written != size && allowed < size)
         errno = ENOSPC;
+    NoteCall("write " + std::to_string(size));
     return written == size;
 }
 
@@ -40,7 +47,13 @@ FILE* AsFile(void* p) {
     return static_cast<FILE*>(p);
 }
 
+int FlushFile(FILE* f) {
+    NoteCall("flush");
+    return std::fflush(f);
+}
+
 int SyncToDisk(FILE* f) {
+    NoteCall("sync");
 #ifdef _WIN32
     return _commit(_fileno(f));
 #else
@@ -69,7 +82,7 @@ Saved WriteNew(const char* path, const void* data, size_t size) {
     if (!f)
         return Saved::CannotOpen;
     errno = 0;
-    bool ok = PutBytes(f, data, size) && std::fflush(f) == 0 && SyncToDisk(f) == 0;
+    bool ok = PutBytes(f, data, size) && FlushFile(f) == 0 && SyncToDisk(f) == 0;
     int error = errno;
     if (std::fclose(f) != 0 && ok) {
         ok = false;
@@ -181,6 +194,10 @@ void SetWriteBudgetForTest(int64_t bytes) {
     g_writeBudget = bytes;
 }
 
+void RecordCallsForTest(std::vector<std::string>* log) {
+    g_callLog = log;
+}
+
 InPlaceWriter::InPlaceWriter(const char* path) : file_(std::fopen(path, "r+b")) {
 }
 
@@ -200,14 +217,14 @@ bool InPlaceWriter::Flush() {
     if (!file_ || !ok_)
         return false;
     FILE* f = AsFile(file_);
-    ok_ = std::fflush(f) == 0 && SyncToDisk(f) == 0;
+    ok_ = FlushFile(f) == 0 && SyncToDisk(f) == 0;
     return ok_;
 }
 
 bool InPlaceWriter::Close() {
     if (!file_)
         return false;
-    bool ok = std::fflush(AsFile(file_)) == 0 && ok_;
+    bool ok = FlushFile(AsFile(file_)) == 0 && ok_;
     ok = std::fclose(AsFile(file_)) == 0 && ok;
     file_ = nullptr;
     return ok;

@@ -63,6 +63,10 @@ bool ReplaceExisting(const char* path, const void* data, size_t size);
 // cut writes anywhere.
 void SetWriteBudgetForTest(int64_t bytes);
 
+// Test seam: notes every write ("write <bytes>"), flush and sync of this module in `log`
+// (nullptr: stop), so tests can check what reaches the disk before what.
+void RecordCallsForTest(std::vector<std::string>* log);
+
 // One write session on an existing file, opened without creating or truncating it.
 class InPlaceWriter {
   public:

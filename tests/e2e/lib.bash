@@ -38,6 +38,17 @@ trap e2e_cleanup EXIT
 
 wd() { wine "$WIN_BIN/wdrive.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
+# The main window's menu commands, as the tests send them.
+CMD_REGISTRATION=32773
+CMD_MEASURE=32774
+CMD_RESULT=32775
+CMD_SETTING=32776
+CMD_BACKUP=32777
+CMD_EXIT=32778
+
+# QUELMA.CFG and data files written and read back (see quelma_files.py).
+quelma_files() { python3 "$QUELMA_ROOT/tests/e2e/quelma_files.py" "$@"; }
+
 # A fresh install folder with Data\, Photo\ and Resources\, and the registry pointing at it.
 new_install() {
     "$QUELMA_ROOT/scripts/lay-install" "$INSTALL"
@@ -82,6 +93,24 @@ answer_no_port_search() {
 
 expect_eq() {
     [ "$1" = "$2" ] || fail "${3:-value}: expected '$2', got '$1'"
+}
+
+# Polls a command until it prints WANT: for effects that take their time.
+wait_eq() { # want seconds what command...
+    local want="$1" limit="$2" what="$3" i got=""
+    shift 3
+    for ((i = 0; i < limit * 10; i++)); do
+        got="$("$@")" && [ "$got" = "$want" ] && return 0
+        sleep 0.1
+    done
+    fail "$what: waited ${limit}s for '$want', got '$got'"
+}
+
+# Exit from the menu, answered Yes: the program ends with exit code 0.
+exit_program() {
+    wd command "- Quelma" "$CMD_EXIT"
+    wd answer "Exit this program ?" yes >/dev/null || fail "no exit question"
+    expect_eq "$(wait_exit)" 0 "exit code"
 }
 
 le_int32() { # file offset

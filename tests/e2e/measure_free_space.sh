@@ -9,42 +9,29 @@ new_install
 new_data_file
 write_config 0 0 "ID1:NM1"
 start_sim --pause 200
-M="=Measure"
 export QUELMA_EXE=quelma_seams.exe
-
-press_start() {
-    wd set-text "$M" 1003 ID1
-    wd set-text "$M" 1004 NM1
-    wd click "$M" 1006
-}
-
-quit_quelma() {
-    wd command "- Quelma" 32778
-    wd answer "Exit this program ?" yes >/dev/null || fail "no exit question"
-    expect_eq "$(wait_exit)" 0 "exit code"
-}
 
 export QUELMA_TEST_FREE_BYTES=4999999
 start_and_open_measure
-press_start
+press_start ID1 NM1
 expect_eq "$(wd answer "Disk full" ok 10000)" "Disk full !!!
 Backup data file." "disk message"
 sleep 1
 expect_eq "$(sim_count '< $RECALL')" 0 "recall sent with a full disk"
-expect_eq "$(wd check "$M" 1008)" 0 "Ready box"
-quit_quelma
+expect_eq "$(wd check "$M" "$M_READY")" 0 "Ready box"
+exit_program
 
 export QUELMA_TEST_FREE_BYTES=5000000
 start_and_open_measure
-press_start
+press_start ID1 NM1
 wait_data_count 1 20
 expect_eq "$(sim_count '< $RECALL')" 1 "recall sent with enough space"
-quit_quelma
+exit_program
 
 # The shipped program asks the system only.
 export QUELMA_EXE=quelma.exe QUELMA_TEST_FREE_BYTES=0
 start_and_open_measure
-press_start
+press_start ID1 NM1
 wait_data_count 2 20
-quit_quelma
+exit_program
 echo "PASS"

@@ -11,16 +11,7 @@ export QUELMA_CARD_DIR="$E2E_DIR/cards"
 write_config() { # use_id_card use_webcam member...
     local card="$1" cam="$2"
     shift 2
-    python3 - "$INSTALL/QUELMA.CFG" "$card" "$cam" "$@" <<'PY'
-import struct, sys
-path, card, cam, members = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]
-data = struct.pack("<4i2f3i", 0, card, cam, 1, 0.03, 0.08, 2, 7, len(members))
-for m in members:
-    mid, name = m.split(":")
-    data += mid.encode().ljust(10, b"\0") + name.encode().ljust(20, b"\0") + bytes(6)
-    data += struct.pack("<i", 1)
-open(path, "wb").write(data)
-PY
+    quelma_files config "$INSTALL/QUELMA.CFG" 0 "$card" "$cam" 1 0.03 0.08 2 7 "$@"
 }
 
 start_sim() { # extra simulator options
@@ -63,10 +54,31 @@ trap measure_cleanup EXIT
 start_and_open_measure() {
     start_quelma
     wd wait-window "- Quelma" 30000 >/dev/null || fail "no main window"
-    wd command "- Quelma" 32774
+    wd command "- Quelma" "$CMD_MEASURE"
     wd wait-window "=Measure" 20000 >/dev/null || fail "no Measure dialog"
     # Creation ends with a one-second pause before the dialog counts as shown.
     sleep 2
+}
+
+# The Measure dialog and its controls (measure_ids.h).
+M="=Measure"
+M_LIST=1000
+M_ID=1003
+M_NAME=1004
+M_START=1006
+M_READY=1008 # then Blowing, Analyzing, Completion
+M_BLOWING=1009
+M_ANALYZING=1010
+M_COMPLETION=1011
+M_MODE=1013
+M_STATUS=1030
+M_TOTAL=1031
+
+# Types a subject into the Measure dialog and presses START.
+press_start() { # id name
+    wd set-text "$M" "$M_ID" "$1"
+    wd set-text "$M" "$M_NAME" "$2"
+    wd click "$M" "$M_START"
 }
 
 # Polls `wd ARGS` until it prints WANT.
@@ -92,29 +104,7 @@ wait_data_count() { # count seconds
 }
 
 # One record of the data file as "field=value" lines.
-record_fields() { # index
-    python3 - "$INSTALL/Data/$DATA_NAME" "$1" <<'PY'
-import struct, sys, time
-data = open(sys.argv[1], "rb").read()
-i = int(sys.argv[2])
-r = data[8 + 72 * i: 8 + 72 * (i + 1)]
-text = lambda b: b.split(b"\0")[0].decode("latin-1")
-t, = struct.unpack_from("<q", r, 40)
-mode, level, unit = r[48], r[49], r[50]
-low, hi, value = struct.unpack_from("<3f", r, 52)
-tm = time.localtime(t)
-h = tm.tm_hour
-photo = "%s_%d_%02d_%02d_%s_%02d_%02d_%02d.bmp" % (text(r[10:30]), tm.tm_year, tm.tm_mon,
-    tm.tm_mday, "PM" if h >= 12 else "AM", h - 12 if h >= 12 else h, tm.tm_min, tm.tm_sec)
-print("id=%s" % text(r[0:10]))
-print("name=%s" % text(r[10:30]))
-print("mode=%d level=%d unit=%d" % (mode, level, unit))
-print("low=%.3f hi=%.3f value=%.3f" % (low, hi, value))
-print("photo=%d number=%d" % (r[64], struct.unpack_from("<i", r, 68)[0]))
-print("time=%d" % t)
-print("photofile=%s" % photo)
-PY
-}
+record_fields() { quelma_files record "$INSTALL/Data/$DATA_NAME" "$1"; }
 
 field() { # fields name
     printf '%s\n' "$1" | sed -n "s/^$2=//p"

@@ -14,28 +14,27 @@ mkdir -p "$QUELMA_CARD_DIR"
 start_sim --pause 1000 --unit M --total 77 --value 0.045
 
 start_and_open_measure
-M="=Measure"
-expect_eq "$(wd get-text "$M" 1030)" "Ready" "status display"
-expect_eq "$(wd get-text "$M" 1013)" "Normal" "mode text"
+expect_eq "$(wd get-text "$M" "$M_STATUS")" "Ready" "status display"
+expect_eq "$(wd get-text "$M" "$M_MODE")" "Normal" "mode text"
 
 # A typed member; start pressed twice in a row.
-wd set-text "$M" 1003 ID1
-wd set-text "$M" 1004 NM1
+wd set-text "$M" "$M_ID" ID1
+wd set-text "$M" "$M_NAME" NM1
 t0=$(date +%s)
-wd click "$M" 1006
-wd click "$M" 1006
-wait_for "1" 10 check "$M" 1008
-wait_for "Blow" 15 get-text "$M" 1030
-expect_eq "$(wd check "$M" 1009)" 1 "Blowing box"
-wait_for "Analyzing" 15 get-text "$M" 1030
-expect_eq "$(wd check "$M" 1010)" 1 "Analyzing box"
+wd click "$M" "$M_START"
+wd click "$M" "$M_START"
+wait_for "1" 10 check "$M" "$M_READY"
+wait_for "Blow" 15 get-text "$M" "$M_STATUS"
+expect_eq "$(wd check "$M" "$M_BLOWING")" 1 "Blowing box"
+wait_for "Analyzing" 15 get-text "$M" "$M_STATUS"
+expect_eq "$(wd check "$M" "$M_ANALYZING")" 1 "Analyzing box"
 wait_data_count 1 20
-wait_for "Ready" 15 get-text "$M" 1030
+wait_for "Ready" 15 get-text "$M" "$M_STATUS"
 t1=$(date +%s)
 expect_eq "$(sim_count '< $RECALL\r\n')" 1 "recall commands sent"
 expect_eq "$(sim_count '< $START\r\n')" 1 "start commands sent"
-expect_eq "$(wd check "$M" 1011)" 0 "Completion box cleared by END"
-expect_eq "$(wd get-text "$M" 1031)" "Total : 77" "total display"
+expect_eq "$(wd check "$M" "$M_COMPLETION")" 0 "Completion box cleared by END"
+expect_eq "$(wd get-text "$M" "$M_TOTAL")" "Total : 77" "total display"
 
 rec="$(record_fields 0)"
 expect_eq "$(field "$rec" id)" ID1 "ID"
@@ -50,53 +49,46 @@ photo="$INSTALL/Photo/$(field "$rec" photofile)"
 expect_eq "$(stat -c %s "$photo")" 230454 "photo size (320 x 240, 24-bit)"
 expect_eq "$(head -c 2 "$photo")" "BM" "photo file type"
 expect_eq "$(stat -c %s "$INSTALL/Data/$DATA_NAME")" $((8 + 72)) "data file size"
-expect_eq "$(wd lv-count "$M" 1000)" 1 "list rows"
-expect_eq "$(wd lv-text "$M" 1000 0 3)" "0.045 mg/l" "list result"
-expect_eq "$(wd lv-text "$M" 1000 0 9)" "$(field "$rec" photofile)" "list photo cell"
+expect_eq "$(wd lv-count "$M" "$M_LIST")" 1 "list rows"
+expect_eq "$(wd lv-text "$M" "$M_LIST" 0 3)" "0.045 mg/l" "list result"
+expect_eq "$(wd lv-text "$M" "$M_LIST" 0 9)" "$(field "$rec" photofile)" "list photo cell"
 
-# An unregistered pair.
-wd set-text "$M" 1003 ID1
-wd set-text "$M" 1004 NM2
-wd click "$M" 1006
+# An unregistered pair: refused, and no recall for it (counted after the next one).
+press_start ID1 NM2
 wd answer "Not a valid ID, Name set" ok 10000 >/dev/null || fail "no refusal of ID1/NM2"
-sleep 1
-expect_eq "$(sim_count '< $RECALL\r\n')" 1 "no recall for a refused pair"
 
 # Measure: hide, then show again with empty edits.
-expect_eq "$(wd get-edit "$M" 1003)" ID1 "ID edit before hiding"
-wd command "- Quelma" 32774
+expect_eq "$(wd get-edit "$M" "$M_ID")" ID1 "ID edit before hiding"
+wd command "- Quelma" "$CMD_MEASURE"
 wait_for 0 10 visible "$M"
-wd command "- Quelma" 32774
+wd command "- Quelma" "$CMD_MEASURE"
 wait_for 1 10 visible "$M"
-expect_eq "$(wd get-edit "$M" 1003)" "" "ID edit after showing again"
-expect_eq "$(wd get-edit "$M" 1004)" "" "Name edit after showing again"
+expect_eq "$(wd get-edit "$M" "$M_ID")" "" "ID edit after showing again"
+expect_eq "$(wd get-edit "$M" "$M_NAME")" "" "Name edit after showing again"
 
 # A measurement goes on while the dialog is hidden.
-wd set-text "$M" 1003 ID2
-wd set-text "$M" 1004 NM2
-wd click "$M" 1006
-wait_for 1 10 check "$M" 1008
-wd command "- Quelma" 32774
+press_start ID2 NM2
+wait_for 1 10 check "$M" "$M_READY"
+expect_eq "$(sim_count '< $RECALL\r\n')" 2 "recalls: none for the refused pair"
+wd command "- Quelma" "$CMD_MEASURE"
 wait_for 0 10 visible "$M"
 wait_data_count 2 30
-wait_for "Ready" 15 get-text "$M" 1030
+wait_for "Ready" 15 get-text "$M" "$M_STATUS"
 expect_eq "$(field "$(record_fields 1)" name)" NM2 "record stored while hidden"
-expect_eq "$(wd lv-text "$M" 1000 0 1)" "ID2" "hidden list took the new row"
-expect_eq "$(wd lv-text "$M" 1000 1 0)" "2" "renumbered"
+expect_eq "$(wd lv-text "$M" "$M_LIST" 0 1)" "ID2" "hidden list took the new row"
+expect_eq "$(wd lv-text "$M" "$M_LIST" 1 0)" "2" "renumbered"
 
 # A card laid on the reader while the dialog is hidden is not read; once shown it is, once.
 # (Its ID differs from the last subject's: the same ID again would identify nobody new.)
 "$QUELMA_ROOT/scripts/card" lay member1 >/dev/null
 sleep 1
 expect_eq "$(grep -c 0x44 "$QUELMA_CARD_DIR/userport.log" 2>/dev/null || true)" 0 "no card read while hidden"
-wd command "- Quelma" 32774
+wd command "- Quelma" "$CMD_MEASURE"
 wait_for 1 10 visible "$M"
-wait_for ID1 10 get-edit "$M" 1003
-expect_eq "$(wd get-edit "$M" 1004)" NM1 "Name from the card"
+wait_for ID1 10 get-edit "$M" "$M_ID"
+expect_eq "$(wd get-edit "$M" "$M_NAME")" NM1 "Name from the card"
 sleep 2
 expect_eq "$(grep -c 0x44 "$QUELMA_CARD_DIR/userport.log")" 1 "acknowledgements of one card"
 
-wd command "- Quelma" 32778
-wd answer "Exit this program ?" yes >/dev/null || fail "no exit question"
-expect_eq "$(wait_exit)" 0 "exit code"
+exit_program
 echo "PASS"

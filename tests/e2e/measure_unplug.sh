@@ -12,35 +12,27 @@ write_config 0 1 "ID1:NM1" "ID2:NM2"
 export QUELMA_CAM_SIZE=16x12
 start_sim --pause 300 --unit M --total 10 --value 0.045
 start_and_open_measure
-M="=Measure"
 DATA="$INSTALL/Data/$DATA_NAME"
 
-measure() { # id name
-    wd set-text "$M" 1003 "$1"
-    wd set-text "$M" 1004 "$2"
-    wd click "$M" 1006
-}
-
 # One record stored before the fault.
-measure ID1 NM1
+press_start ID1 NM1
 wait_data_count 1 20
-wait_for "Ready" 10 get-text "$M" 1030
+wait_for "Ready" 10 get-text "$M" "$M_STATUS"
 first="$(head -c 80 "$DATA" | tail -c 72 | od -An -tx1 | tr -d ' \n')"
 
 # Pulled out while the subject blows.
-measure ID2 NM2
-wait_for "Blow" 10 get-text "$M" 1030
+press_start ID2 NM2
+wait_for "Blow" 10 get-text "$M" "$M_STATUS"
 echo "unplug 4000" >> "$SIM_DIR/control"
-wait_for "DISCONNECTED" 5 get-text "$M" 1030
+wait_for "DISCONNECTED" 5 get-text "$M" "$M_STATUS"
 for box in 1008 1009 1010 1011; do
     expect_eq "$(wd check "$M" $box)" 0 "state box $box after the loss"
 done
 running || fail "the program ended"
 
 # Start while the link is down: nothing is sent, the display says why.
-measure ID2 NM2
-sleep 1
-expect_eq "$(wd get-text "$M" 1030)" "DISCONNECTED" "status while unplugged"
+press_start ID2 NM2
+wait_eq "DISCONNECTED" 5 "status while unplugged" wd get-text "$M" "$M_STATUS"
 expect_eq "$(sim_count '< $RECALL\r\n')" 2 "recalls while unplugged"
 expect_eq "$(data_count)" 1 "records after the dropped measurement"
 
@@ -52,18 +44,16 @@ done
 expect_eq "$(sim_count 'plugged in')" 1 "simulator plugged back"
 echo "value 0.061" >> "$SIM_DIR/control"
 sleep 0.2
-wd click "$M" 1006
+wd click "$M" "$M_START"
 wait_data_count 2 20
-wait_for "Ready" 10 get-text "$M" 1030
+wait_for "Ready" 10 get-text "$M" "$M_STATUS"
 expect_eq "$(head -c 80 "$DATA" | tail -c 72 | od -An -tx1 | tr -d ' \n')" "$first" "record stored before the fault"
 rec="$(record_fields 1)"
 expect_eq "$(field "$rec" id)" ID2 "ID after the fault"
 expect_eq "$(field "$rec" low)" "0.030 hi=0.080 value=0.061" "value after the fault"
 expect_eq "$(field "$rec" photo)" "1 number=1" "Photo, Number after the fault"
-expect_eq "$(wd lv-count "$M" 1000)" 2 "list rows"
+expect_eq "$(wd lv-count "$M" "$M_LIST")" 2 "list rows"
 expect_eq "$(stat -c %s "$DATA")" $((8 + 72 * 2)) "data file size"
 
-wd command "- Quelma" 32778
-wd answer "Exit this program ?" yes >/dev/null || fail "no exit question"
-expect_eq "$(wait_exit)" 0 "exit code"
+exit_program
 echo "PASS"

@@ -13,7 +13,7 @@ card lay spare >/dev/null
 start_to_main_window
 R="=Registartion"
 
-wd command "- Quelma" 32773
+wd command "- Quelma" "$CMD_REGISTRATION"
 wd wait-window "$R" 10000 >/dev/null || fail "no Registration window"
 expect_eq "$(wd lv-count "$R" 1000)" 3 "rows"
 expect_eq "$(wd lv-text "$R" 1000 2 1) $(wd lv-text "$R" 1000 2 2)" "ID3 NM3" "row 3"
@@ -61,8 +61,7 @@ expect_eq "$(wd lv-text "$R" 1000 1 1)" "ID3" "row 2 after Delete"
 # The close box saves like Exit; the program goes on.
 wd close "$R"
 wd wait-gone "$R" 10000 >/dev/null || fail "Registration window still open"
-sleep 0.5
-expect_eq "$(config_summary | tail -n +2 | tr '\n' ' ')" "ID1/NM1 ID3/NM3 N100/Nina " "saved members"
+wait_eq "ID1/NM1 ID3/NM3 N100/Nina " 5 "saved members" config_members
 running || fail "the program ended"
 wd close "- Quelma"
 expect_eq "$(wait_exit)" 0 "exit code"

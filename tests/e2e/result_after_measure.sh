@@ -6,32 +6,19 @@ source "$(dirname "$0")/lib.bash"
 source "$(dirname "$0")/measure_lib.bash"
 new_install
 write_config 0 0 "ID1:NM1" "ID2:NM2"
-python3 - "$INSTALL/Data/$DATA_NAME" "$YEAR" <<'PY'
-import struct, sys, calendar
-path, year = sys.argv[1], int(sys.argv[2])
-rows = [("ID2", "NM2", 0, 1, 0.0), ("ID2", "NM2", 1, 0, 0.1)]
-with open(path, "wb") as f:
-    f.write(struct.pack("<iI", len(rows), 0x499602d2))
-    for n, (id_, name, mode, level, value) in enumerate(rows):
-        t = calendar.timegm((year, 1, 10 + n, 12, 0, 0))
-        f.write(struct.pack("<10s20s4s6sqBBBBfffB3si", id_.encode(), name.encode(), b"", b"",
-                            t, mode, level, 1, 0, 0.03, 0.08, value, 0, b"", n))
-PY
+quelma_files data "$INSTALL/Data/$DATA_NAME" "ID2:NM2:0:1:0.0:${YEAR}-01-10Z" "ID2:NM2:1:0:0.1:${YEAR}-01-11Z"
 start_sim --pause 300 --unit M --total 5 --value 0.045
 start_and_open_measure
-M="=Measure"
 R="Data\\$DATA_NAME"
 
-wd command "- Quelma" 32775
+wd command "- Quelma" "$CMD_RESULT"
 wd wait-window "$R" 10000 >/dev/null || fail "no Result window"
 expect_eq "$(wd lv-count "$R" 1000)" 2 "rows before"
 
-measure() {
-    wd set-text "$M" 1003 "$1"
-    wd set-text "$M" 1004 "$2"
-    wd click "$M" 1006
+measure() { # id name records-after
+    press_start "$1" "$2"
     wait_data_count "$3" 30
-    wait_for "Ready" 15 get-text "$M" 1030
+    wait_for "Ready" 15 get-text "$M" "$M_STATUS"
 }
 
 measure ID1 NM1 3

@@ -14,26 +14,10 @@ wine_env_associate_xls "$WIN_BIN/quelma-sheet.exe"
 [ -x "$WIN_BIN/quelma-sheet.exe" ] || fail "missing $WIN_BIN/quelma-sheet.exe"
 
 # Five records: Fast, Normal, Normal, Fast, Normal, one day apart at noon UTC.
-python3 - "$INSTALL/Data/$DATA_NAME" "$YEAR" <<'PY'
-import struct, sys, calendar
-path, year = sys.argv[1], int(sys.argv[2])
-rows = [("M1", "Alice", 0, 1, 0.0), ("M2", "Bob", 1, 0, 0.1), ("M3", 'Carol "CJ", Jr', 1, 0, 0.2),
-        ("M4", "Dave", 0, 2, 0.0), ("M5", "Eve", 1, 0, 0.05)]
-with open(path, "wb") as f:
-    f.write(struct.pack("<iI", len(rows), 0x499602d2))
-    for n, (id_, name, mode, level, value) in enumerate(rows):
-        t = calendar.timegm((year, 1, 10 + n, 12, 0, 0))
-        f.write(struct.pack("<10s20s4s6sqBBBBfffB3si", id_.encode(), name.encode(), b"", b"",
-                            t, mode, level, 1, 0, 0.03, 0.08, value, 0, b"", n))
-PY
+quelma_files data "$INSTALL/Data/$DATA_NAME" "M1:Alice:0:1:0.0:${YEAR}-01-10Z" "M2:Bob:1:0:0.1:${YEAR}-01-11Z" \
+    "M3:Carol \"CJ\", Jr:1:0:0.2:${YEAR}-01-12Z" "M4:Dave:0:2:0.0:${YEAR}-01-13Z" "M5:Eve:1:0:0.05:${YEAR}-01-14Z"
 # Settings with the analyzer on COM9, which nothing links: the port question comes up.
-python3 - "$INSTALL/QUELMA.CFG" <<'PY'
-import struct, sys
-with open(sys.argv[1], "wb") as f:
-    f.write(struct.pack("<iiiiffiii", 0, 0, 0, 0, 0.1, 0.25, 8, 2, 2))
-    for id_, name in (("M1", "Alice"), ("M5", "Eve")):
-        f.write(struct.pack("<10s20s4s2si", id_.encode(), name.encode(), b"", b"", 1))
-PY
+quelma_files config "$INSTALL/QUELMA.CFG" 0 0 0 0 0.1 0.25 8 2 M1:Alice M5:Eve
 
 # The stand-in spreadsheet inherits this from the program that starts it.
 export QUELMA_SHEET_LOG="$E2E_DIR/sheet.log"
@@ -41,7 +25,7 @@ start_quelma
 answer_no_port_search
 wd wait-window "- Quelma" 20000 >/dev/null || fail "no main window"
 
-wd command "- Quelma" 32775
+wd command "- Quelma" "$CMD_RESULT"
 result="Data\\$DATA_NAME"
 caption="$(wd wait-window "$result" 10000)" || fail "no Result window"
 expect_eq "$caption" "Quelma $(winepath -w "$INSTALL")\\Data\\$DATA_NAME" "Result caption"
@@ -53,8 +37,7 @@ expect_eq "$(wd lv-text "$result" 1000 4 0)" "5" "row number"
 wd set-check "$result" 1010 0 >/dev/null
 expect_eq "$(wd check "$result" 1025)" 1 "Normal All radio"
 wd click "$result" 1030
-sleep 0.5
-expect_eq "$(wd lv-count "$result" 1000)" 3 "filtered rows"
+wait_eq 3 5 "filtered rows" wd lv-count "$result" 1000
 expect_eq "$(wd lv-text "$result" 1000 0 2)" "Bob" "filtered list oldest first"
 
 wd lv-click-column "$result" 1000 2 >/dev/null
@@ -116,17 +99,9 @@ expect_eq "$(grep -P '^2\t2\t' <<<"$cells" | cut -f3-)" 'Carol "CJ", Jr' "the na
 
 # Exit hides the window; the Result command shows it again with its rows.
 # The program's window thread may still be held by the closed save dialog: wait for each.
-visible_within() { # 0|1
-    local i
-    for ((i = 0; i < 50; i++)); do
-        [ "$(wd visible "$result")" = "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
 wd click "$result" 1
-visible_within 0 || fail "not hidden after Exit"
-wd command "- Quelma" 32775
-visible_within 1 || fail "not shown again"
+wait_eq 0 5 "hidden after Exit" wd visible "$result"
+wd command "- Quelma" "$CMD_RESULT"
+wait_eq 1 5 "shown again" wd visible "$result"
 expect_eq "$(wd lv-count "$result" 1000)" 3 "rows kept"
 echo "PASS"

@@ -13,7 +13,7 @@ M="- Quelma"
 S="=Setting"
 
 # Setting: OK stores, a change after OK is dropped, Exit applies what OK stored.
-wd command "$M" 32776
+wd command "$M" "$CMD_SETTING"
 wd wait-window "$S" 10000 >/dev/null || fail "no Setting window"
 expect_eq "$(wd get-edit "$S" 1021)" "COM3" "port shown"
 expect_eq "$(wd get-edit "$S" 1022)" "115200" "speed shown"
@@ -25,21 +25,19 @@ expect_message "Setting save O.K"
 wd set-text "$S" 1003 "0.7"
 wd click "$S" 2
 wd wait-gone "$S" 10000 >/dev/null || fail "Setting window still open"
-sleep 0.5
-expect_eq "$(config_summary | head -1)" \
-    "sound=0 card=0 cam=0 mode=1 low=0.050 hi=0.000 port=2 speed=7 count=2" "settings after OK"
-expect_eq "$(config_summary | tail -n +2 | tr '\n' ' ')" "ID1/NM1 ID2/NM2 " "members kept"
+wait_eq "sound=0 card=0 cam=0 mode=1 low=0.050 hi=0.000 port=2 speed=7 count=2" 5 \
+    "settings after OK" config_settings
+expect_eq "$(config_members)" "ID1/NM1 ID2/NM2 " "members kept"
 
 # Exit without OK: nothing changes.
-wd command "$M" 32776
+wd command "$M" "$CMD_SETTING"
 wd wait-window "$S" 10000 >/dev/null || fail "no Setting window"
 expect_eq "$(wd get-edit "$S" 1003)" "0.050" "Low shown as stored"
 wd set-text "$S" 1003 "0.9"
 wd close "$S"
 wd wait-gone "$S" 10000 >/dev/null || fail "Setting window still open"
-sleep 0.5
-expect_eq "$(config_summary | head -1)" \
-    "sound=0 card=0 cam=0 mode=1 low=0.050 hi=0.000 port=2 speed=7 count=2" "settings after Exit"
+wait_eq "sound=0 card=0 cam=0 mode=1 low=0.050 hi=0.000 port=2 speed=7 count=2" 5 \
+    "settings after Exit" config_settings
 
 # Backup: information, then an existing name (nothing moves), then a new name.
 B="=Backup"
@@ -48,7 +46,7 @@ cp "$data" "$E2E_DIR/original.dat"
 echo "older backup" > "$E2E_DIR/old.dat"
 target_dir="$(winepath -w "$E2E_DIR" 2>/dev/null)"
 
-wd command "$M" 32777
+wd command "$M" "$CMD_BACKUP"
 wd wait-window "$B" 10000 >/dev/null || fail "no Backup window"
 expect_eq "$(wd get-text "$B" 1014)" "224" "size"
 expect_eq "$(wd get-text "$B" 1015)" "2026-01-02 ~ 2026-02-01" "duration"

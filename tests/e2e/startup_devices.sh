@@ -12,7 +12,7 @@ mkdir -p "$QUELMA_CARD_DIR"
 cfg="$INSTALL/QUELMA.CFG"
 
 set_port() { # index
-    python3 -c "import struct,sys; p=sys.argv[1]; d=bytearray(open(p,'rb').read()); d[24:28]=struct.pack('<i',int(sys.argv[2])); open(p,'wb').write(d)" "$cfg" "$1"
+    quelma_files set-int "$cfg" 24 "$1"
 }
 no_more_messages() {
     wd wait-window "- Quelma" 20000 >/dev/null || fail "no main window"

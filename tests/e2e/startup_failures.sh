@@ -19,9 +19,11 @@ expect_eq "$(wait_exit)" 255 "exit code without Path value"
 # Declining to create the data file.
 wine_env_set_install_dir "$INSTALL"
 start_quelma
-wd answer "Data file open fail. Create new one ?" no >/dev/null || fail "no data file question"
+# While the question is up the program is still running: no main window may show yet.
+wd wait-msgbox "Data file open fail. Create new one ?" 20000 >/dev/null || fail "no data file question"
+[ -z "$(wd caption "- Quelma")" ] || fail "main window shown before the data file was open"
+wd answer "Data file open fail. Create new one ?" no >/dev/null || fail "cannot decline"
 expect_eq "$(wait_exit)" 255 "exit code after declining"
-[ -z "$(wd caption "- Quelma")" ] || fail "main window appeared"
 [ ! -f "$INSTALL/Data/$DATA_NAME" ] || fail "data file created although declined"
 
 # A data file with a wrong marker is reported and left untouched.

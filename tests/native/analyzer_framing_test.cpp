@@ -50,10 +50,16 @@ TEST(AnalyzerFraming, NoiseBeforeDollarAndDollarInsideALineRestart) {
 }
 
 TEST(AnalyzerFraming, TwoLinesInOneReadArriveInOrderOnce) {
-    const auto lines = Assemble({"$WAI\r\n$STA\r\n"});
+    auto lines = Assemble({"$WAI\r\n$STA\r\n"});
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].text, "WAI\r");
     EXPECT_EQ(lines[1].text, "STA\r");
+
+    // A delivered line starts the next one afresh, with or without its own "$".
+    lines = Assemble({"$WAI\r\nSTA\r\n"});
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].text, "STA\r");
+    EXPECT_EQ(lines[1].length, 5);
 }
 
 TEST(AnalyzerFraming, LineSplitAcrossReads) {

@@ -80,18 +80,22 @@ TEST(AnalyzerProtocol, FastModeClassesTakeTheHigherClassAtAThreshold) {
         const char* shown;
         int level;
     };
+    // A result that comes before the unit line is stored all the same.
     for (const Case& c : {Case{"0.099", "0", 0}, Case{"0.1", "Low", 1}, Case{"0.2", "Low", 1},
                           Case{"0.25", "Hi", 2}, Case{"3.0", "Hi", 2}, Case{"-1", "0", 0}}) {
-        MeasureWorld w;
-        w.state = MeasureState::Measuring;
-        w.record.Level = 9;
-        w.Line(Res(c.value));
-        EXPECT_EQ(w.fx.Take(),
-                  (Events{"mode:Fast", std::string("status:") + c.shown, "mark:3", "store"}))
-            << c.value;
-        EXPECT_EQ(w.record.Level, c.level) << c.value;
-        EXPECT_FLOAT_EQ(w.record.Value, std::stof(c.value));
-        EXPECT_EQ(w.state, MeasureState::Measuring);
+        for (int state :
+             {MeasureState::Identified, MeasureState::Started, MeasureState::Measuring}) {
+            MeasureWorld w;
+            w.state = state;
+            w.record.Level = 9;
+            w.Line(Res(c.value));
+            EXPECT_EQ(w.fx.Take(),
+                      (Events{"mode:Fast", std::string("status:") + c.shown, "mark:3", "store"}))
+                << c.value << " in state " << state;
+            EXPECT_EQ(w.record.Level, c.level) << c.value;
+            EXPECT_FLOAT_EQ(w.record.Value, std::stof(c.value));
+            EXPECT_EQ(w.state, state);
+        }
     }
 }
 
@@ -211,6 +215,14 @@ TEST(AnalyzerProtocol, FixedTextsAndTheirBoxes) {
 }
 
 TEST(AnalyzerProtocol, BreathStampsTheTimeAndTakesThePhotoWithTheCamera) {
+    for (int state : {MeasureState::Identified, MeasureState::Started}) {
+        MeasureWorld early;
+        early.state = state;
+        early.Line("BRE\r");
+        EXPECT_EQ(early.fx.Take(), (Events{"status:Analyzing", "mark:2"})) << state;
+        EXPECT_EQ(early.record.Time, 1700000000) << state;
+        EXPECT_EQ(early.state, state);
+    }
     MeasureWorld w;
     w.state = MeasureState::Measuring;
     w.record.Photo = 1;

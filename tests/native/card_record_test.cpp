@@ -1,6 +1,7 @@
 #include "members/card_record.h"
 #include "storage/data_file.h"
 #include "storage/records.h"
+#include "test_records.h"
 
 #include <gtest/gtest.h>
 
@@ -34,12 +35,7 @@ std::vector<uint8_t> RecordPart(const CardArea& area) {
     return std::vector<uint8_t>(area.begin(), area.begin() + kCardRecordSize);
 }
 
-MemberEntry Member(const char* id, const char* name) {
-    MemberEntry m{};
-    SetField(m.ID, id);
-    SetField(m.Name, name);
-    return m;
-}
+using test_records::Member;
 
 TEST(CardCrc, MatchesTheXmodemCheckValue) {
     const char text[] = "123456789";

@@ -1,6 +1,6 @@
 #include "storage/config_file.h"
 #include "storage/ordering.h"
-#include "temp_dir.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -9,34 +9,29 @@
 
 namespace {
 
-MemberEntry Member(const char* id, const char* name) {
-    MemberEntry e{};
-    SetField(e.ID, id);
-    SetField(e.Name, name);
-    e.InUse = 1;
-    return e;
-}
+using namespace test_support;
 
-TEST(ConfigFile, NewFileHoldsDefaultsAndFivePlaceholders) {
+// A scratch folder with QUELMA.CFG at `path`, and the settings and members a test loads.
+class ConfigFile : public ::testing::Test {
+  protected:
+    // QUELMA.CFG as the first start writes it: defaults with this port, five placeholders.
+    void Create(int port) { ASSERT_TRUE(CreateConfigFile(path.c_str(), port, s, m)); }
+
     TempDir dir;
     const std::string path = dir.File("QUELMA.CFG");
     AppSettings s{};
     MemberList m;
-    ASSERT_TRUE(CreateConfigFile(path.c_str(), 11, s, m));
+};
+
+TEST_F(ConfigFile, NewFileHoldsDefaultsAndFivePlaceholders) {
+    Create(11);
 
     const auto bytes = ReadBytes(path);
     ASSERT_EQ(bytes.size(), 236u);
     AppSettings onDisk;
     std::memcpy(&onDisk, bytes.data(), 36);
-    EXPECT_EQ(onDisk.UseSound, 1);
-    EXPECT_EQ(onDisk.UseIdCard, 0);
-    EXPECT_EQ(onDisk.UseWebCam, 0);
-    EXPECT_EQ(onDisk.Mode, 0);
-    EXPECT_FLOAT_EQ(onDisk.Low, 0.1f);
-    EXPECT_FLOAT_EQ(onDisk.Hi, 0.25f);
-    EXPECT_EQ(onDisk.Port, 11);
-    EXPECT_EQ(onDisk.Speed, 2);
-    EXPECT_EQ(onDisk.MemberCount, 5);
+    EXPECT_EQ(SettingsText(onDisk),
+              "sound=1 card=0 camera=0 mode=0 low=0.100 hi=0.250 port=11 speed=2 members=5");
     for (int i = 0; i < 5; ++i) {
         MemberEntry e;
         std::memcpy(&e, bytes.data() + 36 + 40 * i, 40);
@@ -49,12 +44,8 @@ TEST(ConfigFile, NewFileHoldsDefaultsAndFivePlaceholders) {
     EXPECT_EQ(m.slots[54].ID[0], 0);
 }
 
-TEST(ConfigFile, RoundTripIsByteExact) {
-    TempDir dir;
-    const std::string path = dir.File("QUELMA.CFG");
-    AppSettings s{};
-    MemberList m;
-    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+TEST_F(ConfigFile, RoundTripIsByteExact) {
+    Create(0);
     s.Mode = 1;
     s.Low = 0.05f;
     s.Speed = 7;
@@ -69,29 +60,25 @@ TEST(ConfigFile, RoundTripIsByteExact) {
     EXPECT_EQ(ReadBytes(path), written);
 }
 
-TEST(ConfigFile, EmptyMemberListLoadsFiftyFreeSlots) {
-    TempDir dir;
-    const std::string path = dir.File("QUELMA.CFG");
-    AppSettings s = DefaultSettings(0);
+TEST_F(ConfigFile, EmptyMemberListLoadsFiftyFreeSlots) {
+    s = DefaultSettings(0);
     s.MemberCount = 0;
     std::vector<uint8_t> bytes(36);
     std::memcpy(bytes.data(), &s, 36);
     WriteBytes(path, bytes);
-    MemberList m;
     ASSERT_TRUE(LoadConfigFile(path.c_str(), s, m));
     EXPECT_EQ(s.MemberCount, 0);
     EXPECT_EQ(m.Capacity(), 50);
 }
 
-TEST(ConfigFile, DamagedMemberCountKeepsTheMembersPresent) {
-    TempDir dir;
-    const std::string path = dir.File("QUELMA.CFG");
-    AppSettings s{};
-    MemberList m;
-    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+TEST_F(ConfigFile, DamagedMemberCountKeepsTheMembersPresent) {
+    Create(0);
     auto bytes = ReadBytes(path);
     ASSERT_EQ(bytes.size(), 236u);
     bytes.resize(216); // last member cut in half
+    // The first member's texts fill their fields without a terminator.
+    std::memset(bytes.data() + 36, 'I', 10);
+    std::memset(bytes.data() + 46, 'N', 20);
     for (int32_t count : {-7, 1000}) {
         std::memcpy(bytes.data() + 32, &count, 4);
         WriteBytes(path, bytes);
@@ -100,15 +87,15 @@ TEST(ConfigFile, DamagedMemberCountKeepsTheMembersPresent) {
         ASSERT_TRUE(LoadConfigFile(path.c_str(), loaded, members)) << count;
         EXPECT_EQ(loaded.MemberCount, 4) << count;
         EXPECT_STREQ(members.slots[3].ID, "ID3");
+        EXPECT_EQ(std::string(members.slots[0].ID), std::string(9, 'I'));
+        EXPECT_EQ(std::string(members.slots[0].Name), std::string(19, 'N'));
         EXPECT_EQ(members.Capacity(), 54);
     }
 }
 
 // Start-up creates the file only when it is missing or empty; the table stays as it was.
-TEST(ConfigFile, ShortFileOrMissingFileDoesNotLoad) {
-    TempDir dir;
-    AppSettings s = DefaultSettings(4);
-    MemberList m;
+TEST_F(ConfigFile, ShortFileOrMissingFileDoesNotLoad) {
+    s = DefaultSettings(4);
     m.slots.assign(3, Member("KEEP", "Kept"));
     file_io::Failure why = file_io::Failure::None;
     EXPECT_EQ(ReadConfigFile(dir.File("none.cfg").c_str(), s, m, &why), ConfigLoad::CannotOpen);
@@ -124,12 +111,8 @@ TEST(ConfigFile, ShortFileOrMissingFileDoesNotLoad) {
 
 // A save the file took but that cannot be read back keeps the members it wrote, so the
 // next save writes them again instead of "ID0"/"NM0" placeholders.
-TEST(ConfigFile, FailedReloadKeepsTheWrittenMembers) {
-    TempDir dir;
-    const std::string path = dir.File("QUELMA.CFG");
-    AppSettings s{};
-    MemberList m;
-    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+TEST_F(ConfigFile, FailedReloadKeepsTheWrittenMembers) {
+    Create(0);
     ASSERT_TRUE(RemoveMemberEntry(m, s, "ID1"));
     const std::vector<MemberEntry> written = {m.slots[0], m.slots[2], m.slots[3], m.slots[4]};
 
@@ -148,12 +131,8 @@ TEST(ConfigFile, FailedReloadKeepsTheWrittenMembers) {
 
 // No file can be created beside it (a folder only an administrator may write): the file is
 // rewritten in place, its old tail kept, and nothing is left beside it.
-TEST(ConfigFile, RewriteLandsInPlaceWhenNoReplacementCanBeCreated) {
-    TempDir dir;
-    const std::string path = dir.File("QUELMA.CFG");
-    AppSettings s{};
-    MemberList m;
-    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+TEST_F(ConfigFile, RewriteLandsInPlaceWhenNoReplacementCanBeCreated) {
+    Create(0);
     std::filesystem::create_directory(path + ".new");
     ASSERT_TRUE(RemoveMemberEntry(m, s, "ID0"));
     s.Speed = 6;
@@ -165,12 +144,8 @@ TEST(ConfigFile, RewriteLandsInPlaceWhenNoReplacementCanBeCreated) {
     EXPECT_FALSE(std::filesystem::is_regular_file(path + ".new"));
 }
 
-TEST(ConfigFile, SaveMembersWritesInUseSlotsInOrderAndKeepsOldTail) {
-    TempDir dir;
-    const std::string path = dir.File("QUELMA.CFG");
-    AppSettings s{};
-    MemberList m;
-    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+TEST_F(ConfigFile, SaveMembersWritesInUseSlotsInOrderAndKeepsOldTail) {
+    Create(0);
     // Delete the second member, add one: it takes the freed slot.
     ASSERT_TRUE(RemoveMemberEntry(m, s, "ID1"));
     ASSERT_TRUE(AddMemberEntry(m, s, Member("NEW", "Newcomer")));
@@ -187,12 +162,8 @@ TEST(ConfigFile, SaveMembersWritesInUseSlotsInOrderAndKeepsOldTail) {
     EXPECT_EQ(m.Capacity(), 54);
 }
 
-TEST(ConfigFile, SaveMembersPadsWithPlaceholdersWhenTooFewInUse) {
-    TempDir dir;
-    const std::string path = dir.File("QUELMA.CFG");
-    AppSettings s{};
-    MemberList m;
-    ASSERT_TRUE(CreateConfigFile(path.c_str(), 0, s, m));
+TEST_F(ConfigFile, SaveMembersPadsWithPlaceholdersWhenTooFewInUse) {
+    Create(0);
     m.slots[2].InUse = 0;
     m.slots[4].InUse = 0;
     ASSERT_EQ(SaveMembersFile(path.c_str(), s, m), SaveMembersResult::Saved);
@@ -203,17 +174,14 @@ TEST(ConfigFile, SaveMembersPadsWithPlaceholdersWhenTooFewInUse) {
     EXPECT_STREQ(m.slots[4].Name, "NM0");
 }
 
-TEST(ConfigFile, SaveMembersNeedsAnExistingFile) {
-    TempDir dir;
-    AppSettings s = DefaultSettings(0);
-    MemberList m;
+TEST_F(ConfigFile, SaveMembersNeedsAnExistingFile) {
+    s = DefaultSettings(0);
     EXPECT_EQ(SaveMembersFile(dir.File("gone.cfg").c_str(), s, m), SaveMembersResult::CannotOpen);
 }
 
-TEST(ConfigFile, FiftyFirstMemberGrowsTheTable) {
-    AppSettings s = DefaultSettings(0);
+TEST_F(ConfigFile, FiftyFirstMemberGrowsTheTable) {
+    s = DefaultSettings(0);
     s.MemberCount = 0;
-    MemberList m;
     m.slots.assign(50, MemberEntry{});
     for (int i = 0; i < 51; ++i)
         ASSERT_TRUE(AddMemberEntry(m, s, Member(std::to_string(i).c_str(), "x")));
@@ -222,15 +190,14 @@ TEST(ConfigFile, FiftyFirstMemberGrowsTheTable) {
     EXPECT_STREQ(m.slots[50].ID, "50");
 }
 
-TEST(ConfigFile, FindMemberLooksOnlyAtTheFirstN) {
-    MemberList m;
+TEST_F(ConfigFile, FindMemberLooksOnlyAtTheFirstN) {
     m.slots = {Member("A", "a"), Member("B", "b"), Member("C", "c")};
     EXPECT_TRUE(FindMember(m, "B", 3));
     EXPECT_FALSE(FindMember(m, "C", 2));
     EXPECT_FALSE(FindMember(m, "b", 3));
 }
 
-TEST(ConfigFile, InstallPathRefusesWhatWouldNotFitAPathBuffer) {
+TEST_F(ConfigFile, InstallPathRefusesWhatWouldNotFitAPathBuffer) {
     char saved[sizeof g_szInstallDir];
     std::memcpy(saved, g_szInstallDir, sizeof saved);
     const std::string dir = "C:\\" + std::string(245, 'q') + "\\"; // 249 characters

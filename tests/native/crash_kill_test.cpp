@@ -3,40 +3,52 @@
 // every record stored before the interrupted write.
 #include "storage/config_file.h"
 #include "storage/data_file.h"
-#include "temp_dir.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <poll.h>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-MeasureRecord Numbered(int i) {
-    MeasureRecord r{};
-    std::snprintf(r.ID, sizeof r.ID, "ID%d", i);
-    std::snprintf(r.Name, sizeof r.Name, "Name %d", i);
-    r.Time = 1767225600 + i;
-    r.Number = i;
-    return r;
-}
+using test_records::Numbered;
 
-// Runs `work` in a child process and kills it after `delayMicros`.
-template <typename Work> void KillDuring(Work work, int delayMicros) {
+// Runs `work` in a child process and kills it `delayMicros` after its first completed
+// save: kills that land before anything was written would prove nothing. `work` calls its
+// argument after each save; returns how many the child completed. A child that ends by
+// itself must have ended well: it only stops early when a load or save fails.
+template <typename Work> int KillDuring(Work work, int delayMicros) {
+    int saves[2];
+    EXPECT_EQ(pipe(saves), 0);
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
+    EXPECT_GE(child, 0);
     if (child == 0) {
-        work();
+        close(saves[0]);
+        work([&] { (void)!write(saves[1], "s", 1); });
         _exit(0);
     }
+    close(saves[1]);
+    pollfd first{saves[0], POLLIN, 0};
+    EXPECT_EQ(poll(&first, 1, 30000), 1) << "the writer never saved";
     usleep(static_cast<useconds_t>(delayMicros));
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
+    EXPECT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) ||
+                (WIFEXITED(status) && WEXITSTATUS(status) == 0))
+        << "the writer failed on its own, exit status " << WEXITSTATUS(status);
+    int completed = 0;
+    char buffer[256];
+    for (ssize_t n; (n = read(saves[0], buffer, sizeof buffer)) > 0;)
+        completed += static_cast<int>(n);
+    close(saves[0]);
+    return completed;
 }
 
 TEST(CrashKill, DataFileAppendsKilledAtRandomKeepEveryStoredRecord) {
@@ -55,8 +67,8 @@ TEST(CrashKill, DataFileAppendsKilledAtRandomKeepEveryStoredRecord) {
     int stored = kFirst;
     for (int round = 0; round < 60; ++round) {
         // The child appends from what the file holds now, one stored record at a time.
-        KillDuring(
-            [&] {
+        const int saves = KillDuring(
+            [&](auto saved) {
                 RecordList table;
                 if (ReadDataFile(path.c_str(), table) != DataLoad::Loaded)
                     _exit(1);
@@ -64,13 +76,14 @@ TEST(CrashKill, DataFileAppendsKilledAtRandomKeepEveryStoredRecord) {
                     AppendToTable(table, Numbered(i));
                     if (!WriteDataFile(path.c_str(), table))
                         _exit(2);
+                    saved();
                 }
             },
             static_cast<int>(random() % 20000));
 
         RecordList loaded;
         ASSERT_EQ(ReadDataFile(path.c_str(), loaded), DataLoad::Loaded) << "round " << round;
-        ASSERT_GE(loaded.Count(), stored) << "a stored record was lost in round " << round;
+        ASSERT_GE(loaded.Count(), stored + saves) << "a stored record was lost in round " << round;
         for (int i = 0; i < loaded.Count(); ++i) {
             const MeasureRecord expected = Numbered(i);
             ASSERT_EQ(std::memcmp(&loaded.records[i], &expected, sizeof expected), 0)
@@ -92,11 +105,12 @@ TEST(CrashKill, ConfigRewritesKilledAtRandomLeaveOneWholeVersion) {
     settings.Speed = 1;
     ASSERT_TRUE(SaveSettingsFile(path.c_str(), settings, members));
     std::mt19937 random(7);
+    int saves = 0;
     for (int round = 0; round < 40; ++round) {
         // The child saves two alternating versions: 5 members with speed 1, and 4 members
         // (ID4 removed) with speed 2.
-        KillDuring(
-            [&] {
+        saves += KillDuring(
+            [&](auto saved) {
                 for (;;) {
                     AppSettings s{};
                     MemberList m;
@@ -114,6 +128,7 @@ TEST(CrashKill, ConfigRewritesKilledAtRandomLeaveOneWholeVersion) {
                     }
                     if (SaveMembersFile(path.c_str(), s, m) != SaveMembersResult::Saved)
                         _exit(2);
+                    saved();
                 }
             },
             static_cast<int>(random() % 20000));
@@ -126,7 +141,10 @@ TEST(CrashKill, ConfigRewritesKilledAtRandomLeaveOneWholeVersion) {
         EXPECT_TRUE(five || four) << "round " << round << ": " << loaded.MemberCount << " members";
         EXPECT_STREQ(loadedMembers.slots[0].ID, "ID0");
     }
-    std::printf("crash: 40 configuration writers killed, every reload one whole version\n");
+    EXPECT_GE(saves, 40);
+    std::printf("crash: 40 configuration writers killed after %d saves, every reload one whole "
+                "version\n",
+                saves);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "storage/config_file.h"
 #include "storage/data_file.h"
 #include "storage/file_io.h"
-#include "temp_dir.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +15,7 @@ struct BudgetReset {
     ~BudgetReset() { file_io::SetWriteBudgetForTest(-1); }
 };
 
-MeasureRecord Numbered(int i) {
-    MeasureRecord r{};
-    std::snprintf(r.ID, sizeof r.ID, "ID%d", i);
-    std::snprintf(r.Name, sizeof r.Name, "Name %d", i);
-    r.Time = 1767225600 + i;
-    r.Value = 0.01f * i;
-    return r;
-}
+using test_records::Numbered;
 
 TEST(CrashSafety, DataFileAppendCutAnywhereKeepsEveryStoredRecord) {
     BudgetReset reset;
@@ -52,6 +45,8 @@ TEST(CrashSafety, DataFileAppendCutAnywhereKeepsEveryStoredRecord) {
         ASSERT_GE(reloaded.Count(), kStored) << "cut at " << budget;
         ASSERT_LE(reloaded.Count(), kStored + 1);
         EXPECT_EQ(std::memcmp(reloaded.data(), table.data(), kStored * sizeof(MeasureRecord)), 0);
+        // 72 record bytes and 8 header bytes: from 80 on nothing is cut.
+        EXPECT_EQ(written, budget >= 80) << "cut at " << budget;
         if (written) {
             EXPECT_EQ(reloaded.Count(), kStored + 1);
         }
@@ -97,6 +92,11 @@ TEST(CrashSafety, ConfigRewriteCutAnywhereLeavesOldOrNewFile) {
         const bool fresh = loaded.MemberCount == 4 && loaded.Speed == 7 &&
                            std::strcmp(loadedMembers.slots[1].ID, "ID2") == 0;
         EXPECT_TRUE(old || fresh) << "cut at " << budget;
+        // A budget beyond the whole file (never shorter than the old one) must replace it.
+        if (budget > static_cast<int>(before.size())) {
+            EXPECT_EQ(result, SaveMembersResult::Saved) << "cut at " << budget;
+            EXPECT_TRUE(fresh) << "cut at " << budget;
+        }
         if (result == SaveMembersResult::CannotOpen) {
             EXPECT_TRUE(old);
             EXPECT_EQ(s.MemberCount, 4); // the operator's edit is still in memory

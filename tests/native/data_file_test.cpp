@@ -1,6 +1,7 @@
 #include "storage/data_file.h"
+#include "storage/file_io.h"
 #include "storage/ordering.h"
-#include "temp_dir.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -9,27 +10,7 @@
 
 namespace {
 
-// Local-time expectations need a fixed zone.
-class LocalZone : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
-};
-[[maybe_unused]] const auto* const kZone = ::testing::AddGlobalTestEnvironment(new LocalZone);
-
-int64_t LocalSeconds(int y, int mo, int d, int h, int mi, int s) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    tm.tm_isdst = -1;
-    return static_cast<int64_t>(std::mktime(&tm));
-}
+using namespace test_support;
 
 MeasureRecord Record(const char* id, const char* name, float value, int64_t time) {
     MeasureRecord r{};
@@ -91,9 +72,9 @@ TEST(DataFile, RecordBytesRoundTripExactly) {
     const auto bytes = ReadBytes(path);
     ASSERT_EQ(bytes.size(), 80u);
     EXPECT_EQ(std::memcmp(bytes.data() + 8, table.data(), 72), 0);
-    EXPECT_EQ(bytes[8 + 48], 1);  // Mode
-    EXPECT_EQ(bytes[8 + 50], 2);  // Unit
-    EXPECT_EQ(bytes[8 + 64], 1);  // Photo
+    EXPECT_EQ(bytes[8 + 48], 1);    // Mode
+    EXPECT_EQ(bytes[8 + 50], 2);    // Unit
+    EXPECT_EQ(bytes[8 + 64], 1);    // Photo
     EXPECT_EQ(bytes[8 + 40], 0xFB); // Time -5, little-endian 64-bit
 }
 
@@ -107,7 +88,15 @@ TEST(DataFile, FailedWriteIsCaughtUpByTheNextOne) {
     EXPECT_TRUE(ReadBytes(path).empty());
     ASSERT_TRUE(CreateDataFile(path.c_str()));
     AppendToTable(table, Record("B", "b", 2, 2));
-    ASSERT_TRUE(WriteDataFile(path.c_str(), table));
+    // The records reach the disk before the header that counts them, each pushed through.
+    std::vector<std::string> calls;
+    file_io::RecordCallsForTest(&calls);
+    const bool written = WriteDataFile(path.c_str(), table);
+    file_io::RecordCallsForTest(nullptr);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"write " + std::to_string(2 * sizeof(MeasureRecord)),
+                                        "flush", "sync", "write 8", "flush", "sync", "flush"}));
     RecordList loaded;
     ASSERT_EQ(ReadDataFile(path.c_str(), loaded), DataLoad::Loaded);
     ASSERT_EQ(loaded.Count(), 2);
@@ -152,25 +141,24 @@ TEST(DataFile, DamagedFilesAreBroken) {
 }
 
 TEST(DataFile, NameFollowsTheLocalYear) {
-    EXPECT_EQ(DataFileName(static_cast<std::time_t>(LocalSeconds(2026, 3, 5, 12, 0, 0))),
+    EXPECT_EQ(DataFileName(static_cast<std::time_t>(Local(2026, 3, 5, 12, 0, 0))),
               "Quelma2026.dat");
-    EXPECT_EQ(DataFileName(static_cast<std::time_t>(LocalSeconds(2026, 12, 31, 23, 59, 59))),
+    EXPECT_EQ(DataFileName(static_cast<std::time_t>(Local(2026, 12, 31, 23, 59, 59))),
               "Quelma2026.dat");
-    EXPECT_EQ(DataFileName(static_cast<std::time_t>(LocalSeconds(2027, 1, 1, 0, 0, 0))),
-              "Quelma2027.dat");
+    EXPECT_EQ(DataFileName(static_cast<std::time_t>(Local(2027, 1, 1, 0, 0, 0))), "Quelma2027.dat");
 }
 
 TEST(PhotoName, AmPmHoursFromLocalTime) {
-    MeasureRecord r = Record("1", "Guest", 0, LocalSeconds(2026, 3, 5, 14, 7, 3));
+    MeasureRecord r = Record("1", "Guest", 0, Local(2026, 3, 5, 14, 7, 3));
     EXPECT_EQ(PhotoFileName(r), "Guest_2026_03_05_PM_02_07_03.bmp");
-    r.Time = LocalSeconds(2026, 3, 5, 12, 5, 9);
+    r.Time = Local(2026, 3, 5, 12, 5, 9);
     EXPECT_EQ(PhotoFileName(r), "Guest_2026_03_05_PM_00_05_09.bmp");
-    r.Time = LocalSeconds(2026, 3, 5, 0, 5, 9);
+    r.Time = Local(2026, 3, 5, 0, 5, 9);
     EXPECT_EQ(PhotoFileName(r), "Guest_2026_03_05_AM_00_05_09.bmp");
 }
 
 TEST(PhotoName, NameNeverLeavesThePhotoFolder) {
-    const int64_t t = LocalSeconds(2026, 3, 5, 9, 0, 0);
+    const int64_t t = Local(2026, 3, 5, 9, 0, 0);
     const std::string tail = "_2026_03_05_AM_09_00_00.bmp";
     EXPECT_EQ(PhotoFileName(Record("1", "..\\..\\win", 0, t)), ".._.._win" + tail);
     EXPECT_EQ(PhotoFileName(Record("1", "a/b:c*d?e\"f<g>h|i", 0, t)), "a_b_c_d_e_f_g_h_i" + tail);
@@ -183,7 +171,7 @@ TEST(PhotoName, NameNeverLeavesThePhotoFolder) {
 }
 
 TEST(SplitDate, LocalCalendarDate) {
-    CivilDate d = SplitDate(LocalSeconds(2026, 1, 2, 0, 30, 0));
+    CivilDate d = SplitDate(Local(2026, 1, 2, 0, 30, 0));
     EXPECT_EQ(d.year, 2026);
     EXPECT_EQ(d.month, 1);
     EXPECT_EQ(d.day, 2);
@@ -199,9 +187,9 @@ TEST(RecordOrder, AllKeysBothDirections) {
     struct Case {
         int key, ascending;
         int expected; // sign of compare(a, b)
-    } cases[] = {{1, 1, -1}, {1, 0, 1},  {2, 1, 1},  {2, 0, -1}, {3, 1, -1}, {3, 0, 1},
-                 {4, 1, 1},  {4, 0, -1}, {5, 1, 1},  {5, 0, -1}, {6, 1, 1},  {6, 0, -1},
-                 {0, 1, 0},  {7, 0, 0},  {9, 1, 0}};
+    } cases[] = {{1, 1, -1}, {1, 0, 1},  {2, 1, 1},  {2, 0, -1}, {3, 1, -1},
+                 {3, 0, 1},  {4, 1, 1},  {4, 0, -1}, {5, 1, 1},  {5, 0, -1},
+                 {6, 1, 1},  {6, 0, -1}, {0, 1, 0},  {7, 0, 0},  {9, 1, 0}};
     for (const Case& c : cases) {
         const int r = CompareRecords(a, b, c.key, c.ascending);
         EXPECT_EQ((r > 0) - (r < 0), c.expected) << "key " << c.key << " asc " << c.ascending;

@@ -101,6 +101,12 @@ TEST(PortLost, StartedWithoutCameraAndIdleOrIdentifiedKeepTheirState) {
     EXPECT_EQ(w.fx.Take(), (Events{"status:DISCONNECTED", "clear"}));
     EXPECT_EQ(w.state, MeasureState::Idle);
 
+    // Before "BRE" no photo froze the preview: the camera is left running.
+    w.settings.UseWebCam = 1;
+    w.state = MeasureState::Started;
+    OnPortLost(w.ctx, w.fx);
+    EXPECT_EQ(w.fx.Take(), (Events{"status:DISCONNECTED", "clear"}));
+
     w.state = MeasureState::Identified;
     OnPortLost(w.ctx, w.fx);
     EXPECT_EQ(w.fx.Take(), (Events{"status:DISCONNECTED"}));

@@ -25,24 +25,24 @@ std::vector<MeasureRecord> ThreeDays() {
             Normal("C3", "Cy", 0.25f, 2, Local(2026, 3, 6, 0, 0, 1))};
 }
 
-TEST(ResultFilter, PeriodIsInclusiveByLocalDateAndKeepsStorageOrder) {
-    const auto records = ThreeDays();
+// A filter of the local dates from..to.
+ResultFilter Period(CivilDate from, CivilDate to) {
     ResultFilter f;
     f.PeriodFilterOn = 1;
-    f.PeriodStart = {2026, 3, 5};
-    f.PeriodEnd = {2026, 3, 5};
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 2}));
-    f.PeriodStart = {2026, 3, 4};
-    f.PeriodEnd = {2026, 3, 6};
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{0, 1, 2, 3}));
+    f.PeriodStart = from;
+    f.PeriodEnd = to;
+    return f;
+}
+
+TEST(ResultFilter, PeriodIsInclusiveByLocalDateAndKeepsStorageOrder) {
+    const auto records = ThreeDays();
+    EXPECT_EQ(Filtered(records, Period({2026, 3, 5}, {2026, 3, 5})), (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(Filtered(records, Period({2026, 3, 4}, {2026, 3, 6})),
+              (std::vector<int32_t>{0, 1, 2, 3}));
     // A start later than the end is accepted and matches nothing.
-    f.PeriodStart = {2026, 3, 6};
-    f.PeriodEnd = {2026, 3, 4};
-    EXPECT_TRUE(Filtered(records, f).empty());
+    EXPECT_TRUE(Filtered(records, Period({2026, 3, 6}, {2026, 3, 4})).empty());
     // Years and months weigh before days.
-    f.PeriodStart = {2025, 12, 31};
-    f.PeriodEnd = {2026, 3, 4};
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{0}));
+    EXPECT_EQ(Filtered(records, Period({2025, 12, 31}, {2026, 3, 4})), (std::vector<int32_t>{0}));
 }
 
 TEST(ResultFilter, IdMustMatchExactly) {
@@ -61,36 +61,38 @@ TEST(ResultFilter, IdMustMatchExactly) {
 }
 
 TEST(ResultFilter, LevelKinds) {
-    const auto records = ThreeDays();
+    auto records = ThreeDays();
+    // A damaged record's mode is neither Fast nor Normal: every level kind lets it pass.
+    MeasureRecord odd = Fast("D4", "Di", 2, Local(2026, 3, 6));
+    odd.Mode = 7;
+    odd.Value = 0.1f;
+    records.push_back(odd);
     ResultFilter f;
     f.LevelFilter = kLevelNormalAll;
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 3}));
+    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 3, 4}));
     f.LevelFilter = kLevelFastAll;
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{0, 2}));
+    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{0, 2, 4}));
 
     // The bounds go through the same float32 the record holds: 0.100 passes 0.1f.
     f.LevelFilter = kLevelNormalRange;
     f.RangeLow = ParseRangeBound("0.100");
     f.RangeHigh = ParseRangeBound("0.100");
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1}));
+    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 4}));
     // Fast records never pass a range, even one holding their (zero) value.
     f.RangeLow = -1.0f;
     f.RangeHigh = 1.0f;
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 3}));
+    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{1, 3, 4}));
 
     f.LevelFilter = kLevelFastChoice;
     f.LevelChoice = 2;
-    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{2}));
+    EXPECT_EQ(Filtered(records, f), (std::vector<int32_t>{2, 4}));
     f.LevelChoice = -1; // nothing chosen in the combo box
     EXPECT_TRUE(Filtered(records, f).empty());
 }
 
 TEST(ResultFilter, TestsCombine) {
     const auto records = ThreeDays();
-    ResultFilter f;
-    f.PeriodFilterOn = 1;
-    f.PeriodStart = {2026, 3, 5};
-    f.PeriodEnd = {2026, 3, 6};
+    ResultFilter f = Period({2026, 3, 5}, {2026, 3, 6});
     f.IdFilterOn = 1;
     SetField(f.FilterId, "A1");
     f.LevelFilter = kLevelFastAll;

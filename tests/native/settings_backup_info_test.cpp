@@ -1,7 +1,7 @@
 // What the Backup dialog reads from a data file and shows, and the names it uses.
 #include "settings/backup_info.h"
 #include "storage/data_file.h"
-#include "temp_dir.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,35 +10,21 @@
 
 namespace {
 
-int64_t LocalNoon(int year, int month, int day) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = 12;
-    t.tm_isdst = -1;
-    return static_cast<int64_t>(std::mktime(&t));
-}
+using namespace test_support;
 
+// Records stamped at these times, under this count.
 std::vector<uint8_t> DataFile(const std::vector<int64_t>& times, int32_t count) {
-    std::vector<uint8_t> bytes(8);
-    std::memcpy(bytes.data(), &count, 4);
-    std::memcpy(bytes.data() + 4, &kDataFileMagic, 4);
-    for (int64_t time : times) {
-        MeasureRecord r{};
-        r.Time = time;
-        const auto* p = reinterpret_cast<const uint8_t*>(&r);
-        bytes.insert(bytes.end(), p, p + sizeof r);
-    }
-    return bytes;
+    std::vector<MeasureRecord> records(times.size());
+    for (size_t i = 0; i < times.size(); ++i)
+        records[i].Time = times[i];
+    return DataFileBytes(count, kDataFileMagic, records);
 }
 
 TEST(BackupInfo, ThreeRecordsGiveSizeAndTheDatesOfFirstAndLast) {
     TempDir dir;
     const std::string path = dir.File("Quelma2026.dat");
     // The last record in file order is not the latest: the duration follows file order.
-    WriteBytes(path,
-               DataFile({LocalNoon(2026, 1, 2), LocalNoon(2026, 3, 9), LocalNoon(2026, 2, 1)}, 3));
+    WriteBytes(path, DataFile({Local(2026, 1, 2), Local(2026, 3, 9), Local(2026, 2, 1)}, 3));
     DataFileInfo info;
     ASSERT_TRUE(ReadDataFileInfo(path.c_str(), info));
     EXPECT_EQ(info.count, 3);
@@ -65,7 +51,7 @@ TEST(BackupInfo, CountPromisingMoreThanTheFileHoldsReadsNothingBeyondIt) {
     TempDir dir;
     const std::string path = dir.File("Quelma2026.dat");
     for (int32_t count : {5, -1, 0x7FFFFFFF}) {
-        WriteBytes(path, DataFile({LocalNoon(2026, 1, 2), LocalNoon(2026, 1, 3)}, count));
+        WriteBytes(path, DataFile({Local(2026, 1, 2), Local(2026, 1, 3)}, count));
         DataFileInfo info;
         ASSERT_TRUE(ReadDataFileInfo(path.c_str(), info));
         EXPECT_EQ(FileSizeText(info), "152");

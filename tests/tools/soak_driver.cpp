@@ -479,6 +479,28 @@ void Soak::Run(int from, int count) {
 
 // --- figures and lists ---
 
+struct ProcessWindows {
+    DWORD pid;
+    int count;
+};
+
+BOOL CALLBACK CountChildWindow(HWND, LPARAM lp) {
+    ++reinterpret_cast<ProcessWindows*>(lp)->count;
+    return TRUE;
+}
+
+// Counts a top-level window of the process with all its descendants.
+BOOL CALLBACK CountTopWindow(HWND top, LPARAM lp) {
+    auto* w = reinterpret_cast<ProcessWindows*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(top, &owner);
+    if (owner != w->pid)
+        return TRUE;
+    ++w->count;
+    EnumChildWindows(top, CountChildWindow, lp);
+    return TRUE;
+}
+
 int Stats() {
     HWND main = FindTop("- Quelma", false);
     if (!main)
@@ -499,9 +521,13 @@ int Stats() {
     GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                          sizeof memory);
     CloseHandle(process);
+    // Wine has no GDI or USER count of another process; its windows stand in for USER
+    // objects, which a leaked dialog or control would add to.
+    ProcessWindows windows{pid, 0};
+    EnumWindows(CountTopWindow, reinterpret_cast<LPARAM>(&windows));
     auto figure = [](unsigned long long v) { return v ? std::to_string(v) : std::string("n/a"); };
-    std::printf("handles=%s gdi=%s user=%s private_kb=%s working_set_kb=%s\n",
-                figure(handles).c_str(), figure(gdi).c_str(), figure(user).c_str(),
+    std::printf("handles=%s gdi=%s user=%s windows=%d private_kb=%s working_set_kb=%s\n",
+                figure(handles).c_str(), figure(gdi).c_str(), figure(user).c_str(), windows.count,
                 figure(memory.PrivateUsage / 1024).c_str(),
                 figure(memory.WorkingSetSize / 1024).c_str());
     return 0;

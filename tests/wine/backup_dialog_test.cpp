@@ -1,16 +1,14 @@
 // The Backup dialog: the data file information it shows, and the move of the data file to a
 // chosen name (copy, delete, close the program), with the chosen name given by the test.
 #include "settings/backup_dialog.h"
+#include "settings/settings_ids.h"
 #include "wine/registration_world.h"
 
 using namespace dialog_world;
 
 namespace {
 
-constexpr int kPathEdit = 1003;
-constexpr int kSizeText = 1014;
-constexpr int kDurationText = 1015;
-constexpr int kBackupButton = 1005;
+using namespace backup_ids;
 
 // The save-file dialog replaced by the test's answer.
 class TestBackup : public CBackup {
@@ -30,57 +28,12 @@ class TestBackup : public CBackup {
     }
 };
 
-// Stands for the main window: counts the WM_CLOSE it gets.
-class MainWindowStandIn {
-  public:
-    MainWindowStandIn() {
-        static ATOM atom = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = Proc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "QuelmaBackupTestMain";
-            return RegisterClassA(&wc);
-        }();
-        (void)atom;
-        hwnd_ = CreateWindowExA(0, "QuelmaBackupTestMain", "main", WS_OVERLAPPEDWINDOW, 0, 0, 100,
-                                100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        closes() = 0;
-    }
-    ~MainWindowStandIn() { DestroyWindow(hwnd_); }
-    MainWindowStandIn(const MainWindowStandIn&) = delete;
-    MainWindowStandIn& operator=(const MainWindowStandIn&) = delete;
-    HWND hwnd() const { return hwnd_; }
-    static int& closes() {
-        static int n = 0;
-        return n;
-    }
-
-  private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-        if (msg == WM_CLOSE) {
-            ++closes();
-            return 0;
-        }
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    }
-    HWND hwnd_ = nullptr;
-};
-
-int64_t LocalNoon(int year, int month, int day) {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = 12;
-    t.tm_isdst = -1;
-    return static_cast<int64_t>(std::mktime(&t));
-}
-
 class BackupTest : public DialogWorldTest {
   protected:
     void SetUp() override {
         DialogWorldTest::SetUp();
-        WriteRecords({LocalNoon(2026, 1, 2), LocalNoon(2026, 1, 5), LocalNoon(2026, 2, 1)});
+        WriteRecords({test_records::LocalTime(2026, 1, 2), test_records::LocalTime(2026, 1, 5),
+                      test_records::LocalTime(2026, 2, 1)});
     }
     void WriteRecords(const std::vector<int64_t>& times) {
         std::ofstream out(DataPath(), std::ios::binary | std::ios::trunc);
@@ -96,14 +49,14 @@ class BackupTest : public DialogWorldTest {
     INT_PTR Run(TestBackup& dialog, const std::function<void(HWND)>& script) {
         INT_PTR result = 0;
         ModalDriver::Drive("Backup", script, [&] { result = dialog.RunModal(nullptr); });
-        PumpFor(50); // the posted WM_CLOSE, if any
+        EXPECT_TRUE(main_.HandlePosted()); // the WM_CLOSE the dialog posted, if any
         return result;
     }
     std::string Target(const char* name) const { return (folder_ / name).string(); }
     static bool Exists(const std::string& path) {
         return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
-    MainWindowStandIn main_;
+    ViewWindow main_; // counts the WM_CLOSE it gets
 };
 
 class BackupInformation : public BackupTest {};
@@ -122,7 +75,7 @@ TEST_F(BackupInformation, ShowsPathSizeAndTheDatesOfFirstAndLastRecord) {
     EXPECT_EQ(size, "224");
     EXPECT_EQ(duration, "2026-01-02 ~ 2026-02-01");
     EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(MainWindowStandIn::closes(), 0);
+    EXPECT_EQ(main_.closes, 0);
 }
 
 TEST_F(BackupInformation, EmptyFileShowsNoDurationAndMissingFileIsReported) {
@@ -154,7 +107,7 @@ TEST_F(BackupInformation, EmptyFileShowsNoDurationAndMissingFileIsReported) {
                                         "Backup will backup and delete original file. Continue ?",
                                         "Backup fail"}));
     EXPECT_FALSE(Exists(Target("nothing.dat")));
-    EXPECT_EQ(MainWindowStandIn::closes(), 0);
+    EXPECT_EQ(main_.closes, 0);
 }
 
 TEST_F(BackupMove, NewNameCopiesDeletesAndClosesTheProgram) {
@@ -170,7 +123,7 @@ TEST_F(BackupMove, NewNameCopiesDeletesAndClosesTheProgram) {
                                         "new data file."}));
     EXPECT_EQ(ReadWholeFile(Target("backup.dat")), original);
     EXPECT_FALSE(Exists(DataPath()));
-    EXPECT_EQ(MainWindowStandIn::closes(), 1);
+    EXPECT_EQ(main_.closes, 1);
 }
 
 TEST_F(BackupMove, ExistingNameLeavesEverythingInPlace) {
@@ -188,7 +141,7 @@ TEST_F(BackupMove, ExistingNameLeavesEverythingInPlace) {
     EXPECT_EQ(messages.back(), "Backup fail");
     EXPECT_EQ(ReadWholeFile(Target("old.dat")), "older backup");
     EXPECT_EQ(ReadWholeFile(DataPath()), original);
-    EXPECT_EQ(MainWindowStandIn::closes(), 0);
+    EXPECT_EQ(main_.closes, 0);
 }
 
 TEST_F(BackupMove, NoOrCancelChangesNothing) {
@@ -206,7 +159,7 @@ TEST_F(BackupMove, NoOrCancelChangesNothing) {
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_TRUE(Exists(DataPath()));
     EXPECT_FALSE(Exists(Target("backup.dat")));
-    EXPECT_EQ(MainWindowStandIn::closes(), 0);
+    EXPECT_EQ(main_.closes, 0);
 }
 
 TEST_F(BackupMove, DataFileThatCannotBeDeletedStaysAndTheProgramGoesOn) {
@@ -228,7 +181,7 @@ TEST_F(BackupMove, DataFileThatCannotBeDeletedStaysAndTheProgramGoesOn) {
     EXPECT_EQ(messages.back(), "Backup file is made, but the data file could not be deleted");
     EXPECT_EQ(ReadWholeFile(Target("backup.dat")), original);
     EXPECT_EQ(ReadWholeFile(DataPath()), original);
-    EXPECT_EQ(MainWindowStandIn::closes(), 0);
+    EXPECT_EQ(main_.closes, 0);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "camera/vfw_processor.h"
 #include "storage/config_file.h"
 #include "storage/records.h"
+#include "wine/install_world.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -88,32 +89,25 @@ std::string DriverName(HWND capWnd) {
     return name;
 }
 
-class CameraTest : public ::testing::Test {
+// The install world with the stand-in camera's log in it and no drivers yet.
+class CameraTest : public wine_harness::InstallWorldTest {
   protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        dir_ = fs::path(temp) / ("quelma-cam-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                 std::to_string(GetTickCount()));
-        fs::create_directories(dir_ / "Photo");
+        InstallWorldTest::SetUp();
+        dir_ = folder_;
         log_ = (dir_ / "capture.log").string();
         SetEnvironmentVariableA("QUELMA_CAM_LOG", log_.c_str());
         Drivers("0");
         g_nCapDrivers = 0;
         std::fill(std::begin(g_CapDriverIndex), std::end(g_CapDriverIndex), 0);
-        savedSettings_ = g_Settings;
-        std::memcpy(savedInstallDir_, g_szInstallDir, sizeof savedInstallDir_);
     }
     void TearDown() override {
         for (const char* name : {"QUELMA_CAM_LOG", "QUELMA_CAM_DRIVERS", "QUELMA_CAM_FORMAT",
                                  "QUELMA_CAM_SIZE", "QUELMA_CAM_FAULT"})
             SetEnvironmentVariableA(name, nullptr);
-        g_Settings = savedSettings_;
-        std::memcpy(g_szInstallDir, savedInstallDir_, sizeof savedInstallDir_);
         if (parent_)
             DestroyWindow(parent_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
+        InstallWorldTest::TearDown();
     }
 
     static void Drivers(const char* list) { SetEnvironmentVariableA("QUELMA_CAM_DRIVERS", list); }
@@ -143,8 +137,6 @@ class CameraTest : public ::testing::Test {
     std::string log_;
     HWND parent_ = nullptr;
     HWND photo_ = nullptr;
-    AppSettings savedSettings_{};
-    char savedInstallDir_[sizeof g_szInstallDir] = {};
 };
 
 // Probing, connecting and the errors of a start.

@@ -3,6 +3,7 @@
 // calls were made, with which arguments and in which order.
 #include "members/card_reader.h"
 #include "storage/records.h"
+#include "wine/wine_harness.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -16,6 +17,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using wine_harness::Member;
 
 const char kKey[] = "3A7C51E2089D";
 const char kWrongKey[] = "FFFFFFFFFFFF";
@@ -83,6 +85,26 @@ class CardReaderTest : public ::testing::Test {
         fs::remove(folder_ / "calls.log");
         fs::remove(folder_ / "userport.log");
     }
+    // Alice's card on the reader, with more reader.txt lines after it.
+    void LayAlice(const std::string& more = "") {
+        PutCard("alice", CardText("1A2B3C4D", kAliceBlock4, kAliceBlock5));
+        Reader("card=alice\n" + more);
+    }
+    // The same, and `card` opened on it.
+    void AliceOnReader(CNCIDCard& card, const std::string& more = "", int handle = 0) {
+        LayAlice(more);
+        ASSERT_EQ(card.Open(), handle);
+    }
+    // Bob's record written over Alice's card with these reader faults: the calls it made.
+    std::vector<std::string> FailToWriteBob(const std::string& faults) {
+        CNCIDCard card;
+        AliceOnReader(card, faults);
+        MemberEntry bob = Member("M042", "Bob");
+        EXPECT_TRUE(card.SelectCard(CardIdentityRef(bob), 0));
+        ClearLogs();
+        EXPECT_FALSE(card.WriteCard(CardIdentityView(bob), 0));
+        return Calls();
+    }
     // The value of one "name=..." line of a card file.
     std::string CardLine(const std::string& card, const std::string& name) const {
         for (const std::string& line : Lines((card + ".card").c_str()))
@@ -101,13 +123,6 @@ class CardWrite : public CardReaderTest {};
 class CardPolling : public CardReaderTest {};
 class CardOpenAndSignal : public CardReaderTest {};
 
-MemberEntry Member(const char* id, const char* name) {
-    MemberEntry m{};
-    SetField(m.ID, id);
-    SetField(m.Name, name);
-    return m;
-}
-
 const std::vector<std::string> kReadSequence = {
     "Login(0,1,0xAA,0,3A7C51E2089D) = 0", "Read(0,4) = 0", "Read(0,5) = 0", "Read(0,6) = 0",
     "Login(0,2,0xAA,0,3A7C51E2089D) = 0", "Read(0,8) = 0", "Read(0,9) = 0", "Read(0,10) = 0"};
@@ -117,10 +132,8 @@ std::vector<std::string> Head(const std::vector<std::string>& list, size_t n) {
 }
 
 TEST_F(CardSelect, SelectTakesOnlyTheSerialOfAFourByteCard) {
-    PutCard("alice", CardText("1A2B3C4D", kAliceBlock4, kAliceBlock5));
-    Reader("card=alice\nhandle=7\n");
     CNCIDCard card;
-    ASSERT_EQ(card.Open(), 7);
+    AliceOnReader(card, "handle=7\n", 7);
 
     MemberEntry m = Member("X1", "Someone");
     ASSERT_TRUE(card.SelectCard(CardIdentityRef(m), 7));
@@ -153,10 +166,8 @@ TEST_F(CardSelect, SelectRefusesMissingCardsTypes4And5AndLongSerials) {
 }
 
 TEST_F(CardRead, ReadMakesTheExpectedCallsAndFillsIdAndName) {
-    PutCard("alice", CardText("1A2B3C4D", kAliceBlock4, kAliceBlock5));
-    Reader("card=alice\n");
     CNCIDCard card;
-    ASSERT_EQ(card.Open(), 0);
+    AliceOnReader(card);
     ClearLogs();
 
     MemberEntry m = Member("OLD", "Previous");
@@ -247,10 +258,8 @@ TEST_F(CardWrite, WriteStoresTheRecordOnTheCardAndItReadsBack) {
 }
 
 TEST_F(CardWrite, BlankedCardReadsAsEmpty) {
-    PutCard("alice", CardText("1A2B3C4D", kAliceBlock4, kAliceBlock5));
-    Reader("card=alice\n");
     CNCIDCard card;
-    ASSERT_EQ(card.Open(), 0);
+    AliceOnReader(card);
     MemberEntry blank = Member("", "Empty");
     ASSERT_TRUE(card.SelectCard(CardIdentityRef(blank), 0));
     ASSERT_TRUE(card.WriteCard(CardIdentityView(blank), 0));
@@ -262,15 +271,7 @@ TEST_F(CardWrite, BlankedCardReadsAsEmpty) {
 }
 
 TEST_F(CardWrite, WriteFailingInSector2LeavesSector1Written) {
-    PutCard("alice", CardText("1A2B3C4D", kAliceBlock4, kAliceBlock5));
-    Reader("card=alice\nfault=write:8\n");
-    CNCIDCard card;
-    ASSERT_EQ(card.Open(), 0);
-    MemberEntry bob = Member("M042", "Bob");
-    ASSERT_TRUE(card.SelectCard(CardIdentityRef(bob), 0));
-    ClearLogs();
-    EXPECT_FALSE(card.WriteCard(CardIdentityView(bob), 0));
-    const auto calls = Calls();
+    const auto calls = FailToWriteBob("fault=write:8\n");
     ASSERT_EQ(calls.size(), 6u);
     EXPECT_EQ(calls.back().substr(0, 9), "Write(0,8");
     EXPECT_NE(calls.back().find(" = -"), std::string::npos);
@@ -279,6 +280,8 @@ TEST_F(CardWrite, WriteFailingInSector2LeavesSector1Written) {
 
     // Sector 1 holds a whole record already: the card reads as Bob.
     Reader("card=alice\n");
+    CNCIDCard card;
+    ASSERT_EQ(card.Open(), 0);
     MemberEntry m{};
     ASSERT_TRUE(card.SelectCard(CardIdentityRef(m), 0));
     EXPECT_TRUE(card.ReadCard(CardIdentityRef(m), 0));
@@ -287,21 +290,12 @@ TEST_F(CardWrite, WriteFailingInSector2LeavesSector1Written) {
 }
 
 TEST_F(CardWrite, WriteStopsAtARefusedLoginWithoutWriting) {
-    PutCard("alice", CardText("1A2B3C4D", kAliceBlock4, kAliceBlock5));
-    Reader("card=alice\nfault=login:1\n");
-    CNCIDCard card;
-    ASSERT_EQ(card.Open(), 0);
-    MemberEntry bob = Member("M042", "Bob");
-    ASSERT_TRUE(card.SelectCard(CardIdentityRef(bob), 0));
-    ClearLogs();
-    EXPECT_FALSE(card.WriteCard(CardIdentityView(bob), 0));
-    EXPECT_EQ(Calls().size(), 1u);
+    EXPECT_EQ(FailToWriteBob("fault=login:1\n").size(), 1u);
     EXPECT_EQ(CardLine("alice", "block4"), kAliceBlock4);
 }
 
 TEST_F(CardPolling, PollingWithoutAReaderMakesNoLibraryCall) {
-    PutCard("alice", CardText("1A2B3C4D", kAliceBlock4, kAliceBlock5));
-    Reader("card=alice\n");
+    LayAlice();
     CreateCardReader();
     ASSERT_NE(CardReader(), nullptr);
     MeasureRecord r{};
@@ -314,8 +308,7 @@ TEST_F(CardPolling, PollingWithoutAReaderMakesNoLibraryCall) {
 }
 
 TEST_F(CardPolling, PollingAnOpenReaderFillsIdNameAndSerial) {
-    PutCard("alice", CardText("1A2B3C4D", kAliceBlock4, kAliceBlock5));
-    Reader("card=alice\nhandle=12\n");
+    LayAlice("handle=12\n");
     CreateCardReader();
     g_hCardReader = OpenCardReader();
     ASSERT_EQ(g_hCardReader, 12);
@@ -358,8 +351,7 @@ TEST_F(CardOpenAndSignal, OpenFailureIsNegativeAndSignExtended) {
 }
 
 TEST_F(CardOpenAndSignal, MissingLibraryOrEntriesMakeOpenFailAndTheRestIdle) {
-    PutCard("alice", CardText("1A2B3C4D", kAliceBlock4, kAliceBlock5));
-    Reader("card=alice\n");
+    LayAlice();
     for (const char* name : {"NoSuchReader.dll", "kernel32.dll"}) {
         CNCIDCard card(name);
         EXPECT_LT(card.Open(), 0) << name;

@@ -8,6 +8,7 @@
 #include "res/resource.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
+#include "wine/wine_harness.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -23,34 +24,7 @@
 
 namespace {
 
-std::string Env(const char* name, const std::string& fallback) {
-    char value[1024];
-    const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-    return n > 0 && n < sizeof value ? std::string(value, n) : fallback;
-}
-
-// A Linux path as this process sees it (drive Z: is the Linux root).
-std::string ZPath(const std::string& unixPath) {
-    std::string out = "Z:" + unixPath;
-    std::replace(out.begin(), out.end(), '/', '\\');
-    return out;
-}
-
-std::string ReadWholeFile(const std::string& unixPath) {
-    std::ifstream in(ZPath(unixPath), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool Exists(const std::string& unixPath) {
-    return GetFileAttributesA(ZPath(unixPath).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ComLink(int comNumber) {
-    const std::string prefix = Env("WINEPREFIX", Env("HOME", "/root") + "/.wine");
-    return prefix + "/dosdevices/com" + std::to_string(comNumber);
-}
+using namespace wine_harness;
 
 double NowMs() {
     LARGE_INTEGER t, f;
@@ -59,155 +33,31 @@ double NowMs() {
     return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-// Runs this thread's messages until `done` or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const double end = NowMs() + timeoutMs;
-    while (!done()) {
-        if (NowMs() > end)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-    }
-    return true;
-}
-
-// The owner window: takes one line per notification, as the Measure dialog does.
+// What the owner window heard: one line taken per notification, as the Measure dialog does.
 struct Receiver {
     struct Line {
         std::string text;
         int length;
-        int64_t unixMicros; // when the notification was handled
     };
+    void OnCommand(int id) {
+        portLost += id == ID_CMD_PORT_LOST ? 1 : 0;
+        if (id != ID_CMD_RXOK)
+            return;
+        ++notifications;
+        ReceivedLine line{};
+        const bool taken = dispatch ? HandleRxNotification(*dispatch, &line)
+                                    : g_pCommPort && g_pCommPort->TakeLine(line);
+        if (!taken)
+            return;
+        lines.push_back({std::string(line.text, static_cast<size_t>(line.chars)), line.length});
+        if (onLine)
+            onLine(lines.back());
+    }
     std::vector<Line> lines;
     int notifications = 0;
     int portLost = 0; // ID_CMD_PORT_LOST notifications
     std::function<void(const Line&)> onLine;
     MeasureEffects* dispatch = nullptr; // when set, lines go through HandleRxNotification
-};
-Receiver* g_receiver = nullptr;
-
-int64_t UnixMicrosNow() {
-    FILETIME ft;
-    GetSystemTimePreciseAsFileTime(&ft);
-    const int64_t ticks = (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    return (ticks - 116444736000000000LL) / 10;
-}
-
-LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_COMMAND && LOWORD(wp) == ID_CMD_PORT_LOST && lp == 0 && g_receiver) {
-        ++g_receiver->portLost;
-        return 0;
-    }
-    if (msg == WM_COMMAND && LOWORD(wp) == ID_CMD_RXOK && lp == 0 && g_receiver) {
-        const int64_t now = UnixMicrosNow();
-        ++g_receiver->notifications;
-        ReceivedLine line{};
-        const bool taken = g_receiver->dispatch ? HandleRxNotification(*g_receiver->dispatch, &line)
-                                                : g_pCommPort && g_pCommPort->TakeLine(line);
-        if (taken) {
-            g_receiver->lines.push_back(
-                {std::string(line.text, static_cast<size_t>(line.chars)), line.length, now});
-            if (g_receiver->onLine)
-                g_receiver->onLine(g_receiver->lines.back());
-        }
-        return 0;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-HWND MakeReceiverWindow() {
-    static ATOM atom = [] {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = ReceiverProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "QuelmaCommPortTestReceiver";
-        return RegisterClassA(&wc);
-    }();
-    (void)atom;
-    return CreateWindowExA(0, "QuelmaCommPortTestReceiver", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                           nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
-// The simulator as a child of the test: started through "start /unix", ended by its
-// control file ("quit") or, should the test die, by its own lifetime.
-class SimulatedAnalyzer {
-  public:
-    ~SimulatedAnalyzer() { Stop(); }
-
-    bool Start(int comNumber, const std::string& options) {
-        static int serial = 0;
-        dir_ = "/tmp/quelma-commport-" + std::to_string(GetCurrentProcessId()) + "-" +
-               std::to_string(++serial);
-        CreateDirectoryA(ZPath(dir_).c_str(), nullptr);
-        link_ = ComLink(comNumber);
-        DeleteFileA(ZPath(link_).c_str()); // a link left by an earlier run points nowhere good
-        std::ofstream(ZPath(Control()), std::ios::binary | std::ios::trunc).flush();
-
-        const std::string sim =
-            Env("QUELMA_NATIVE_BIN", "/work/main/build/native/bin") + "/quelma-analyzer-sim";
-        if (!Exists(sim)) {
-            error_ = "no simulator at " + sim + " (build the native preset, set QUELMA_NATIVE_BIN)";
-            return false;
-        }
-        std::string cmd = "C:\\windows\\system32\\start.exe /unix " + sim + " --link " + link_ +
-                          " --ready " + Ready() + " --log " + Log() + " --control " + Control() +
-                          " --lifetime 300 " + options;
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                            &pi)) {
-            error_ = "cannot run start.exe";
-            return false;
-        }
-        WaitForSingleObject(pi.hProcess, 10000);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        started_ = true;
-        if (!PumpUntil([&] { return Exists(Ready()); }, 15000)) {
-            error_ = "the simulator did not come up";
-            return false;
-        }
-        return true;
-    }
-
-    void Command(const std::string& line) {
-        std::ofstream out(ZPath(Control()), std::ios::binary | std::ios::app);
-        out << line << "\n";
-    }
-
-    std::string LogText() const { return ReadWholeFile(Log()); }
-    bool WaitForLog(const std::string& text, DWORD ms) const {
-        return PumpUntil([&] { return LogText().find(text) != std::string::npos; }, ms);
-    }
-
-    void Stop() {
-        if (!started_)
-            return;
-        started_ = false;
-        Command("quit");
-        // It removes its link as it ends.
-        PumpUntil([&] { return !Exists(link_); }, 5000);
-        PumpUntil(
-            [&] {
-                for (const char* name : {"/ready", "/log", "/control"})
-                    DeleteFileA(ZPath(dir_ + name).c_str());
-                return RemoveDirectoryA(ZPath(dir_).c_str()) != 0;
-            },
-            1000);
-    }
-
-    const std::string& Error() const { return error_; }
-
-  private:
-    std::string Ready() const { return dir_ + "/ready"; }
-    std::string Log() const { return dir_ + "/log"; }
-    std::string Control() const { return dir_ + "/control"; }
-
-    std::string dir_, link_, error_;
-    bool started_ = false;
 };
 
 // Keeps the program-wide state of each test to itself.
@@ -217,14 +67,11 @@ class CommPortTest : public ::testing::Test {
         saved_ = g_Settings;
         g_Settings.Speed = 2;
         g_nMeasureState = MeasureState::Started;
-        window_ = MakeReceiverWindow();
-        ASSERT_NE(window_, nullptr);
-        g_receiver = &receiver_;
+        window_ = owner_.hwnd();
+        owner_.onCommand = [this](int id) { receiver_.OnCommand(id); };
     }
     void TearDown() override {
         CCommPort::Close();
-        g_receiver = nullptr;
-        DestroyWindow(window_);
         g_Settings = saved_;
         g_nMeasureState = MeasureState::Idle;
     }
@@ -240,8 +87,9 @@ class CommPortTest : public ::testing::Test {
     }
 
     AppSettings saved_{};
-    HWND window_ = nullptr;
     Receiver receiver_;
+    ViewWindow owner_;
+    HWND window_ = nullptr;
 };
 
 // The simulator is linked as COM12 (port index 11), beyond COM9 on purpose.
@@ -393,10 +241,10 @@ TEST_F(CommPortExchange, NoiseAndSplitWritesStillGiveWholeLinesInOrder) {
     sim_.Command("raw \\n");
     sim_.Command("raw END\\r\\n");
     sim_.Command("send BAT");
-    ASSERT_TRUE(WaitForLines(7)) << receiver_.lines.size();
-    PumpUntil([] { return false; }, 100); // nothing more may come
+    sim_.Command("send INI last"); // nothing else may come before it
+    ASSERT_TRUE(WaitForLines(8)) << receiver_.lines.size();
     const auto texts = Texts();
-    ASSERT_EQ(texts.size(), 7u);
+    ASSERT_EQ(texts.size(), 8u);
     EXPECT_EQ(texts[0], "WAI\r");
     EXPECT_EQ(texts[1], "STA\r");
     EXPECT_EQ(texts[2], "INI 1\r");
@@ -405,6 +253,7 @@ TEST_F(CommPortExchange, NoiseAndSplitWritesStillGiveWholeLinesInOrder) {
     EXPECT_EQ(receiver_.lines[4].length, 255);
     EXPECT_EQ(texts[5], std::string("\0END\r", 5)) << "after a bare line feed";
     EXPECT_EQ(texts[6], "BAT\r");
+    EXPECT_EQ(texts[7], "INI last\r");
 }
 
 TEST_F(CommPortExchange, LinesArrivingWhileIdleAreDropped) {
@@ -413,23 +262,23 @@ TEST_F(CommPortExchange, LinesArrivingWhileIdleAreDropped) {
     ASSERT_EQ(CCommPort::Open(kCom - 1, window_), 0);
     sim_.Command("send WAI");
     ASSERT_TRUE(sim_.WaitForLog("> $WAI", 3000));
-    PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(receiver_.notifications, 0);
+    PumpFor(300); // the watch thread reads it while still idle
 
+    // "WAI" went out first: had it been passed on, it would stand before these.
     g_nMeasureState = MeasureState::Started;
     sim_.Command("send STA");
-    ASSERT_TRUE(WaitForLines(1));
-    PumpUntil([] { return false; }, 100);
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"STA\r"}));
-    EXPECT_EQ(receiver_.notifications, 1);
+    sim_.Command("send END");
+    ASSERT_TRUE(WaitForLines(2));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"STA\r", "END\r"}));
+    EXPECT_EQ(receiver_.notifications, 2);
 }
 
 TEST_F(CommPortExchange, OwnerCanBeChangedWhileOpen) {
     StartSim();
     ASSERT_EQ(CCommPort::Open(kCom - 1, nullptr), 0);
-    sim_.Command("send WAI"); // no owner yet: dropped
+    sim_.Command("send WAI"); // no owner yet: dropped, as the first line after it shows
     ASSERT_TRUE(sim_.WaitForLog("> $WAI", 3000));
-    PumpUntil([] { return false; }, 200);
+    PumpFor(200); // the watch thread reads it before the owner is set
     g_pCommPort->SetOwner(window_);
     EXPECT_EQ(g_pCommPort->Owner(), window_);
     sim_.Command("send TRI");
@@ -442,7 +291,7 @@ TEST_F(CommPortExchange, CloseIsPromptWhenNothingArrives) {
     ASSERT_EQ(CCommPort::Open(kCom - 1, window_), 0);
     sim_.Command("raw $U/B"); // half a line: no line feed ever follows
     ASSERT_TRUE(sim_.WaitForLog("> $U/B", 3000));
-    PumpUntil([] { return false; }, 200);
+    PumpFor(200); // the watch thread is inside its read of the half line
     const double before = NowMs();
     EXPECT_EQ(CCommPort::Close(), 1);
     const double took = NowMs() - before;
@@ -465,7 +314,7 @@ TEST_F(CommPortExchange, UnpluggedAnalyzerIsNoticedOnceNeitherHangsNorSpinsAndRe
 
     FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernelBefore, &userBefore);
-    PumpUntil([] { return false; }, 150);
+    PumpFor(150);
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernelAfter, &userAfter);
     auto ticks = [](const FILETIME& f) {
         return (static_cast<int64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime;
@@ -476,7 +325,7 @@ TEST_F(CommPortExchange, UnpluggedAnalyzerIsNoticedOnceNeitherHangsNorSpinsAndRe
     EXPECT_EQ(receiver_.portLost, 1) << "told once";
 
     // Still unplugged: reopening fails, the channel stays lost.
-    if (!Exists(ComLink(kCom))) {
+    if (!Exists(ZPath(ComLink(kCom)))) {
         EXPECT_EQ(CCommPort::Reopen(window_), CCommPort::kNoDevice);
         ASSERT_NE(g_pCommPort, nullptr);
         EXPECT_TRUE(g_pCommPort->IsLost());
@@ -501,20 +350,4 @@ TEST_F(CommPortExchange, PortIndex20OpensCom21) {
 }
 
 // A measurement, not a test: run with --gtest_also_run_disabled_tests (scripts/bench-analyzer).
-TEST_F(CommPortExchange, DISABLED_NotificationDelayOf1000Lines) {
-    StartSim();
-    ASSERT_EQ(CCommPort::Open(kCom - 1, window_), 0);
-    constexpr int kLines = 1000;
-    sim_.Command("stamp " + std::to_string(kLines) + " 5");
-    ASSERT_TRUE(WaitForLines(kLines, 60000)) << receiver_.lines.size();
-    std::vector<double> delays;
-    for (const auto& line : receiver_.lines) {
-        const int64_t sent = std::atoll(line.text.c_str() + 4);
-        delays.push_back(static_cast<double>(line.unixMicros - sent) / 1000.0);
-    }
-    std::sort(delays.begin(), delays.end());
-    std::printf("notification delay over %d lines: median %.3f ms, 99%% %.3f ms, worst %.3f ms\n",
-                kLines, delays[delays.size() / 2], delays[delays.size() * 99 / 100], delays.back());
-}
-
 } // namespace

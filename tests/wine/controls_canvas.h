@@ -14,6 +14,12 @@ namespace controls_test {
 
 // A colour no control draws, to see what was left alone.
 constexpr COLORREF kSentinel = RGB(1, 2, 3);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kGrey = RGB(192, 192, 192);
+// The face colour the pictures are drawn on, which the controls recolour.
+constexpr COLORREF kBeige = RGB(236, 233, 216);
 
 class Canvas {
   public:

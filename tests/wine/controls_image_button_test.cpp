@@ -8,16 +8,9 @@
 
 #include <string>
 
-using controls_test::Canvas;
-using controls_test::kSentinel;
-using controls_test::MakeBitmap;
+using namespace controls_test;
 
 namespace {
-
-constexpr COLORREF kBlack = RGB(0, 0, 0);
-constexpr COLORREF kGrey = RGB(192, 192, 192);
-constexpr COLORREF kBeige = RGB(236, 233, 216);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 // Every column (or row) of the test pictures has its own colour, so a pixel tells which
 // picture column it came from.

@@ -2,6 +2,7 @@
 #include "framework/window.h"
 #include "res/resource.h"
 #include "storage/config_file.h"
+#include "wine/install_world.h"
 #include "controls_canvas.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +10,7 @@
 #include <cstring>
 #include <string>
 
-using controls_test::Canvas;
-using controls_test::kSentinel;
-using controls_test::WriteSolidBmp;
+using namespace controls_test;
 
 namespace {
 
@@ -19,27 +18,13 @@ constexpr COLORREF kPhoto = RGB(200, 40, 40);
 constexpr COLORREF kOther = RGB(40, 200, 40);
 constexpr COLORREF kPlaceholder = RGB(40, 40, 200);
 
-// A scratch install folder with Resources\person.bmp; g_szInstallDir points at it while
-// the test runs.
-class ControlsPhoto : public ::testing::Test {
+// The install world with Resources\person.bmp.
+class ControlsPhoto : public wine_harness::InstallWorldTest {
   protected:
     void SetUp() override {
-        std::memcpy(savedInstallDir_, g_szInstallDir, sizeof savedInstallDir_);
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        dir_ = std::string(temp) + "quelma-photo-" + std::to_string(GetCurrentProcessId()) + "\\";
-        CreateDirectoryA(dir_.c_str(), nullptr);
-        CreateDirectoryA((dir_ + "Resources").c_str(), nullptr);
-        ASSERT_LT(dir_.size(), sizeof g_szInstallDir);
-        std::strcpy(g_szInstallDir, dir_.c_str());
+        InstallWorldTest::SetUp();
+        dir_ = folder_.string() + "\\";
         ASSERT_TRUE(WriteSolidBmp(Placeholder(), 100, 80, kPlaceholder));
-    }
-    void TearDown() override {
-        std::memcpy(g_szInstallDir, savedInstallDir_, sizeof savedInstallDir_);
-        DeleteFileA(Placeholder().c_str());
-        DeleteFileA((dir_ + "photo.bmp").c_str());
-        RemoveDirectoryA((dir_ + "Resources").c_str());
-        RemoveDirectoryA(dir_.c_str());
     }
     std::string Placeholder() const { return dir_ + "Resources\\person.bmp"; }
     std::string Photo() const { return dir_ + "photo.bmp"; }
@@ -47,8 +32,7 @@ class ControlsPhoto : public ::testing::Test {
         std::strncpy(button.PhotoPath, path.c_str(), sizeof button.PhotoPath - 1);
     }
 
-    std::string dir_;
-    char savedInstallDir_[sizeof g_szInstallDir] = {};
+    std::string dir_; // with a backslash
 };
 
 // Remembers what each draw left in the middle of the control.

@@ -3,6 +3,7 @@
 #include "framework/message_box.h"
 #include "results/dde_client.h"
 #include "storage/config_file.h"
+#include "wine/wine_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +19,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using namespace wine_harness;
 
 void Spit(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -33,7 +28,7 @@ void Spit(const std::string& path, const std::string& bytes) {
 
 std::vector<std::vector<std::string>> LogLines(const std::string& path) {
     std::vector<std::vector<std::string>> lines;
-    std::istringstream in(Slurp(path));
+    std::istringstream in(ReadWholeFile(path));
     std::string line;
     while (std::getline(in, line)) {
         std::vector<std::string> fields;
@@ -59,12 +54,6 @@ int Count(const std::vector<std::vector<std::string>>& log, const char* kind) {
     for (const auto& fields : log)
         n += fields[0] == kind;
     return n;
-}
-
-std::string ExeFolder() {
-    char path[MAX_PATH];
-    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    return fs::path(std::string(path, n)).parent_path().string();
 }
 
 bool SetDefault(const char* key, const std::string& value) {
@@ -106,7 +95,7 @@ class DdeExport : public ::testing::Test {
   protected:
     void SetUp() override {
         CloseSheets();
-        const std::string sheet = ExeFolder() + "\\quelma-sheet.exe";
+        const std::string sheet = ExeFolder() + "quelma-sheet.exe";
         ASSERT_TRUE(fs::exists(sheet)) << sheet;
         ASSERT_TRUE(SetDefault(".xls", "QuelmaSheet.Workbook"));
         ASSERT_TRUE(
@@ -156,7 +145,7 @@ TEST_F(DdeExport, ThreeRowsPokeThirtyCellsFromRowThree) {
     EXPECT_EQ(g_DdeClient.Connected, 1);
     EXPECT_EQ(g_DdeClient.Service, "Excel");
     EXPECT_EQ(g_DdeClient.Topic, workbook_);
-    EXPECT_EQ(Slurp(workbook_), "template bytes");
+    EXPECT_EQ(ReadWholeFile(workbook_), "template bytes");
 
     const auto log = LogLines(log_);
     ASSERT_EQ(Count(log, "CONNECT"), 1);
@@ -190,7 +179,7 @@ TEST_F(DdeExport, SecondExportReusesTheWorkbook) {
         g_DdeClient.ExportRows(nullptr, title_, 2, [](int r, int k) { return CellText(r + 7, k); });
     EXPECT_TRUE(messages_.empty());
     EXPECT_EQ(second.pokesSent, 20);
-    EXPECT_EQ(Slurp(workbook_), "saved by the operator");
+    EXPECT_EQ(ReadWholeFile(workbook_), "saved by the operator");
 
     const auto log = LogLines(log_);
     EXPECT_EQ(Count(log, "CONNECT"), 2);

@@ -85,15 +85,9 @@ TEST_F(MeasureDialogChannel, StartTwiceSendsOneRecallAndStoresTheResult) {
 
     ASSERT_EQ(RecordTable.Count(), 3);
     const MeasureRecord& r = RecordTable.records[2];
-    EXPECT_STREQ(r.ID, "M001");
-    EXPECT_STREQ(r.Name, "Alice");
-    EXPECT_EQ(r.Mode, kModeNormal);
-    EXPECT_EQ(r.Unit, 1);
-    EXPECT_FLOAT_EQ(r.Value, 0.045f);
-    EXPECT_FLOAT_EQ(r.Low, 0.03f);
-    EXPECT_FLOAT_EQ(r.Hi, 0.08f);
-    EXPECT_EQ(r.Photo, 0);
-    EXPECT_EQ(r.Number, 2);
+    EXPECT_EQ(test_records::RecordText(r), "M001/Alice mode=1 level=" + std::to_string(r.Level) +
+                                               " unit=1 value=0.045 low=0.030 hi=0.080 photo=0 "
+                                               "number=2");
     EXPECT_GE(r.Time, before);
     EXPECT_LE(r.Time, after);
 

@@ -7,6 +7,7 @@
 #include "framework/handles.h"
 #include "measure/measure_dialog.h"
 #include "members/registration_dialog.h"
+#include "members/registration_ids.h"
 #include "wine/list_cells.h"
 #include "wine/registration_world.h"
 
@@ -14,11 +15,7 @@ using namespace dialog_world;
 
 namespace {
 
-constexpr int kList = 1000;
-constexpr int kIdEdit = 1003;
-constexpr int kNameEdit = 1004;
-constexpr int kRegister = 1005;
-constexpr int kDelete = 1006;
+using namespace registration_ids;
 
 class RegistrationTest : public DialogWorldTest {
   protected:
@@ -29,6 +26,10 @@ class RegistrationTest : public DialogWorldTest {
         seen_ =
             ModalDriver::Drive("Registartion", script, [&] { result = dialog.RunModal(nullptr); });
         return result;
+    }
+    // One tick of the dialog's card poll, now.
+    static void PollCard(HWND dialog) {
+        SendMessageA(dialog, WM_TIMER, CRegistration::kCardTimer, 0);
     }
     static void Type(HWND dialog, const char* id, const char* name) {
         SetItem(dialog, kIdEdit, id);
@@ -127,16 +128,16 @@ TEST_F(RegistrationEdits, DuplicatesAreRefusedAndTextsCut) {
     std::vector<std::string> rows;
     Run([&](HWND dialog) {
         Type(dialog, "M002", "Zed");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         Type(dialog, "M777", "Carol");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         Type(dialog, "X12345678ABC", "A name far too long to fit");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         Type(dialog, "X12345678", "Other");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         Type(dialog, "", "");
-        Click(dialog, kRegister);
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
+        Click(dialog, kRegisterButton);
         rows = Rows(GetDlgItem(dialog, kList));
         Click(dialog, IDOK);
     });
@@ -152,12 +153,12 @@ TEST_F(RegistrationEdits, DeleteNeedsBothFieldsAndTheFreedSlotIsReused) {
     std::vector<std::string> afterDelete, afterRegister;
     Run([&](HWND dialog) {
         Type(dialog, "M002", "Bobby");
-        Click(dialog, kDelete);
+        Click(dialog, kDeleteButton);
         Type(dialog, "M002", "Bob");
-        Click(dialog, kDelete);
+        Click(dialog, kDeleteButton);
         afterDelete = Rows(GetDlgItem(dialog, kList));
         Type(dialog, "N100", "Nina");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         afterRegister = Rows(GetDlgItem(dialog, kList));
         Click(dialog, IDOK);
     });
@@ -177,7 +178,7 @@ TEST_F(RegistrationEdits, FiftyFirstMemberGrowsTheTable) {
         for (int i = 0; i < 51; ++i) {
             const std::string n = std::to_string(i);
             Type(dialog, ("ID" + n).c_str(), ("Name" + n).c_str());
-            Click(dialog, kRegister);
+            Click(dialog, kRegisterButton);
         }
         rows = ListCount(GetDlgItem(dialog, kList));
         EXPECT_EQ(MemberTable.Capacity(), 100);
@@ -198,7 +199,7 @@ TEST_F(RegistrationCards, RegisterWritesTheMemberOntoTheCard) {
     g_Settings.UseIdCard = 1;
     Run([&](HWND dialog) {
         Type(dialog, "N100", "Nina");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         Click(dialog, IDOK);
     });
     EXPECT_EQ(messages, (std::vector<std::string>{"Card recording O.K"}));
@@ -218,12 +219,12 @@ TEST_F(RegistrationCards, RegisterFailuresAddNobody) {
     g_Settings.UseIdCard = 1;
     Run([&](HWND dialog) {
         Type(dialog, "N100", "Nina");
-        Click(dialog, kRegister); // no reader open: silently nothing
+        Click(dialog, kRegisterButton); // no reader open: silently nothing
         cards.Open();
         cards.Control(""); // no card on the reader
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         cards.Control("card=spare\nfault=write:8");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         EXPECT_EQ(ListCount(GetDlgItem(dialog, kList)), 5);
         Click(dialog, IDOK);
     });
@@ -240,7 +241,7 @@ TEST_F(RegistrationCards, DeleteBlanksWhateverCardLiesOnTheReader) {
     g_Settings.UseIdCard = 1;
     Run([&](HWND dialog) {
         Type(dialog, "M002", "Bob");
-        Click(dialog, kDelete);
+        Click(dialog, kDeleteButton);
         Click(dialog, IDOK);
     });
     EXPECT_EQ(messages, (std::vector<std::string>{"Card deletion O.K"}));
@@ -259,14 +260,14 @@ TEST_F(RegistrationCards, FailedBlankingStillRemovesTheMember) {
     g_Settings.UseIdCard = 1;
     Run([&](HWND dialog) {
         Type(dialog, "M001", "Alice");
-        Click(dialog, kDelete); // reader not open
+        Click(dialog, kDeleteButton); // reader not open
         cards.Open();
         cards.Control("fault=nocard");
         Type(dialog, "M002", "Bob");
-        Click(dialog, kDelete);
+        Click(dialog, kDeleteButton);
         cards.Control("card=other\nfault=write:4");
         Type(dialog, "A003", "Carol");
-        Click(dialog, kDelete);
+        Click(dialog, kDeleteButton);
         EXPECT_EQ(Rows(GetDlgItem(dialog, kList)),
                   (std::vector<std::string>{"1 M004 Dora", "2 M005 Emil"}));
         Click(dialog, IDOK);
@@ -291,10 +292,10 @@ TEST_F(RegistrationCards, CardOnTheReaderFillsTheEditsOnceUntilRegisterOrDelete)
         EXPECT_TRUE(PumpUntil([&] { return ItemText(dialog, kIdEdit) == "M001"; }, 3000));
         first = ItemText(dialog, kNameEdit);
         cards.Control("card=zoe");
-        PumpFor(800);
+        PollCard(dialog);
         whileLatched = ItemText(dialog, kIdEdit);
         port = cards.UserPort();
-        Click(dialog, kRegister); // "Not available ID": still unlatches
+        Click(dialog, kRegisterButton); // "Not available ID": still unlatches
         EXPECT_TRUE(PumpUntil([&] { return ItemText(dialog, kIdEdit) == "Z9"; }, 3000));
         afterRegister = ItemText(dialog, kNameEdit);
         Click(dialog, IDOK);
@@ -312,15 +313,18 @@ TEST_F(RegistrationCards, BadCardIsNotTakenAndNoReaderMeansNoCalls) {
     cards.Control("card=alice\nfault=read:9");
     cards.Open();
     std::string id;
+    int reads = 0;
     Run([&](HWND dialog) {
-        PumpFor(700);
+        PollCard(dialog);
         id = ItemText(dialog, kIdEdit);
+        reads = cards.Calls("Read");
         g_hCardReader = -1;
         cards.ClearLogs();
         cards.Control("card=alice");
-        PumpFor(700);
+        PollCard(dialog);
         Click(dialog, IDOK);
     });
+    EXPECT_GT(reads, 0) << "the card was never read";
     EXPECT_EQ(id, "");
     EXPECT_EQ(cards.Calls("Select"), 0);
 }
@@ -328,7 +332,7 @@ TEST_F(RegistrationCards, BadCardIsNotTakenAndNoReaderMeansNoCalls) {
 TEST_F(RegistrationLeaving, CloseBoxSavesLikeExit) {
     const INT_PTR result = Run([&](HWND dialog) {
         Type(dialog, "N100", "Nina");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         // The close box: the dialog turns it into a posted cancel.
         SendMessageA(dialog, WM_CLOSE, 0, 0);
         PumpUntil([&] { return !IsWindowVisible(dialog); }, 2000);
@@ -342,7 +346,7 @@ TEST_F(RegistrationLeaving, CloseBoxSavesLikeExit) {
 TEST_F(RegistrationLeaving, EscapeSavesToo) {
     const INT_PTR result = Run([&](HWND dialog) {
         Type(dialog, "M005", "Emil");
-        Click(dialog, kDelete);
+        Click(dialog, kDeleteButton);
         SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(result, IDCANCEL);
@@ -364,13 +368,13 @@ TEST_F(RegistrationLeaving, UnwritableConfigurationKeepsTheDialogOpen) {
     });
     const INT_PTR result = Run([&](HWND dialog) {
         Type(dialog, "N100", "Nina");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         // A folder where the file was: it cannot be opened for writing, not even by root.
         fs::rename(ConfigPath(), saved);
         fs::create_directory(ConfigPath());
         Click(dialog, IDOK);
         SendMessageA(dialog, WM_CLOSE, 0, 0);
-        PumpFor(200);
+        ViewWindow().HandlePosted(); // the cancel the close box posted
         stillOpen = IsWindowVisible(dialog) != FALSE;
         rows = Rows(GetDlgItem(dialog, kList));
         fs::remove(ConfigPath());
@@ -395,9 +399,9 @@ TEST_F(RegistrationLeaving, LeavingUnsavedKeepsTheOldMembers) {
     ASSERT_TRUE(held.Valid());
     const INT_PTR result = Run([&](HWND dialog) {
         Type(dialog, "N100", "Nina");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         Type(dialog, "M002", "Bob");
-        Click(dialog, kDelete);
+        Click(dialog, kDeleteButton);
         Click(dialog, IDOK);
     });
     held.Reset();
@@ -418,7 +422,7 @@ TEST_F(RegistrationLeaving, SaveLandsWhereNoFileCanBeCreatedBesideIt) {
     fs::create_directory(ConfigPath() + ".new");
     Run([&](HWND dialog) {
         Type(dialog, "N100", "Nina");
-        Click(dialog, kRegister);
+        Click(dialog, kRegisterButton);
         Click(dialog, IDOK);
     });
     EXPECT_TRUE(messages.empty());

@@ -8,6 +8,7 @@
 #include "members/card_reader.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
+#include "wine/install_world.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -26,68 +27,7 @@
 namespace dialog_world {
 
 namespace fs = std::filesystem;
-
-inline std::string WindowText(HWND hwnd) {
-    char text[512] = {};
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
-
-inline std::string ItemText(HWND dialog, int id) {
-    char text[512] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
-
-inline std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-inline void SetItem(HWND dialog, int id, const char* text) {
-    SetDlgItemTextA(dialog, id, text);
-}
-
-inline void Click(HWND dialog, int id) {
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-// Runs this thread's messages until `done` or the time is up.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    return true;
-}
-
-inline void PumpFor(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
-}
-
-inline int ListCount(HWND list) {
-    return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-}
-
-inline std::string ListText(HWND list, int row, int column) {
-    char text[260] = {};
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    return text;
-}
+using namespace wine_harness;
 
 // "1 M001 Alice" per row.
 inline std::vector<std::string> Rows(HWND list) {
@@ -96,33 +36,6 @@ inline std::vector<std::string> Rows(HWND list) {
         rows.push_back(ListText(list, r, 0) + " " + ListText(list, r, 1) + " " +
                        ListText(list, r, 2));
     return rows;
-}
-
-inline MemberEntry Member(const char* id, const char* name) {
-    MemberEntry m{};
-    SetField(m.ID, id);
-    SetField(m.Name, name);
-    m.InUse = 1;
-    return m;
-}
-
-// The visible top-level window of this thread with exactly this caption.
-inline HWND FindThreadWindow(const char* caption) {
-    struct Search {
-        const char* caption;
-        HWND found;
-    } search{caption, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            if (WindowText(hwnd) != s->caption || !IsWindowVisible(hwnd))
-                return TRUE;
-            s->found = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 // Runs `run`, which shows a modal dialog captioned `caption`, and calls `script` with the
@@ -285,44 +198,13 @@ class CardFolder {
     fs::path folder_;
 };
 
-// Program-wide state saved and restored around each test; an install folder of its own
-// holding QUELMA.CFG with the given members and an empty data file of the year.
-class DialogWorldTest : public ::testing::Test {
+// The install world with QUELMA.CFG holding five members.
+class DialogWorldTest : public InstallWorldTest {
   protected:
     void SetUp() override {
-        savedSettings_ = g_Settings;
-        savedSortColumn_ = g_SortColumn;
-        savedSortAscending_ = g_SortAscending;
-        std::memcpy(savedDir_, g_szInstallDir, sizeof savedDir_);
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        static int serial = 0;
-        folder_ = fs::path(temp) / ("quelma-dialogs-" + std::to_string(GetCurrentProcessId()) +
-                                    "-" + std::to_string(++serial));
-        for (const char* sub : {"Data", "Photo", "Resources"})
-            fs::create_directories(folder_ / sub);
-        SetField(g_szInstallDir, (folder_.string() + "\\").c_str());
-
-        g_Settings = DefaultSettings(13);
-        g_Settings.UseSound = 0;
+        InstallWorldTest::SetUp();
         WriteConfig({Member("M001", "Alice"), Member("M002", "Bob"), Member("A003", "Carol"),
                      Member("M004", "Dora"), Member("M005", "Emil")});
-        SetField(g_szDataFileName, DataFileName(std::time(nullptr)).c_str());
-        std::ofstream(DataPath(), std::ios::binary).write("\0\0\0\0\xd2\x02\x96\x49", 8);
-
-        fw::SetMessageBoxHook([this](const char* text, UINT type) {
-            messages.push_back(text);
-            return (type & MB_YESNO) ? answer : IDOK;
-        });
-    }
-    void TearDown() override {
-        fw::SetMessageBoxHook(nullptr);
-        g_Settings = savedSettings_;
-        g_SortColumn = savedSortColumn_;
-        g_SortAscending = savedSortAscending_;
-        std::memcpy(g_szInstallDir, savedDir_, sizeof savedDir_);
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
     }
 
     // Writes QUELMA.CFG with g_Settings and these members and loads it as start-up does.
@@ -353,18 +235,6 @@ class DialogWorldTest : public ::testing::Test {
         }
         return out;
     }
-    std::string ConfigPath() const { return (folder_ / "QUELMA.CFG").string(); }
-    std::string DataPath() const { return (folder_ / "Data" / g_szDataFileName).string(); }
-
-    std::vector<std::string> messages;
-    int answer = IDYES;
-    fs::path folder_;
-
-  private:
-    AppSettings savedSettings_{};
-    int savedSortColumn_ = 0;
-    int savedSortAscending_ = 1;
-    char savedDir_[sizeof g_szInstallDir] = {};
 };
 
 } // namespace dialog_world

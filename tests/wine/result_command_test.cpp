@@ -34,7 +34,7 @@ TEST_F(ResultCommand, EmptyTableOpensNothing) {
 }
 
 TEST_F(ResultCommand, CreatesOnceThenHidesAndShowsInPlace) {
-    SetRecords({Fast("M001", "Alice", 1, LocalTimeOf(2025, 3, 1))});
+    SetRecords({Fast("M001", "Alice", 1, LocalTime(2025, 3, 1))});
     RunResultCommand(view);
     ASSERT_NE(ResultWindow(), nullptr);
     CResult* first = g_pResultDlg;
@@ -57,12 +57,12 @@ TEST_F(ResultCommand, CreatesOnceThenHidesAndShowsInPlace) {
 
     // The dialog's Exit goes through the view, which hides it.
     SendMessageA(ResultWindow(), WM_COMMAND, IDCANCEL, 0);
-    Pump();
+    view_.HandlePosted();
     EXPECT_FALSE(IsWindowVisible(ResultWindow()));
     EXPECT_EQ(g_bResultShown, 0);
 
     // A stored record reaches the open dialog through the view.
-    AppendToTable(RecordTable, Fast("M002", "Bob", 2, LocalTimeOf(2025, 3, 2)));
+    AppendToTable(RecordTable, Fast("M002", "Bob", 2, LocalTime(2025, 3, 2)));
     SendMessageA(view.hwnd(), WM_COMMAND, ID_CMD_DISP_RES, 0);
     EXPECT_EQ(g_pResultDlg->RecordList().ItemCount(), 2);
     EXPECT_EQ(g_pResultDlg->RecordList().ItemText(0, 2), "Bob");

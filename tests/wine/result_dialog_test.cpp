@@ -18,12 +18,12 @@ class ResultDialog : public ResultWorldTest {
   protected:
     void SetUp() override {
         ResultWorldTest::SetUp();
-        MeasureRecord withPhoto = Normal("M001", "Alice", 0.25f, LocalTimeOf(2025, 3, 5, 15));
+        MeasureRecord withPhoto = Normal("M001", "Alice", 0.25f, 1, LocalTime(2025, 3, 5, 15));
         withPhoto.Photo = 1;
-        records_ = {Fast("M001", "Alice", 1, LocalTimeOf(2025, 3, 1, 10)),
-                    Normal("M002", "Bob", 0.1f, LocalTimeOf(2025, 3, 2, 11)),
-                    Fast("A003", "Carol", 2, LocalTimeOf(2025, 3, 5, 9)), withPhoto,
-                    Fast("M002", "Bob", 0, LocalTimeOf(2025, 3, 9, 8))};
+        records_ = {Fast("M001", "Alice", 1, LocalTime(2025, 3, 1, 10)),
+                    Normal("M002", "Bob", 0.1f, 1, LocalTime(2025, 3, 2, 11)),
+                    Fast("A003", "Carol", 2, LocalTime(2025, 3, 5, 9)), withPhoto,
+                    Fast("M002", "Bob", 0, LocalTime(2025, 3, 9, 8))};
         SetRecords(records_);
         ASSERT_TRUE(Open());
     }
@@ -68,32 +68,32 @@ TEST_F(ResultDialog, OpensWithTheWholeTableNewestFirst) {
 
 TEST_F(ResultDialog, PeriodOutsideTheDataIsRefusedAndTheListKeepsItsRows) {
     SetChecked(kPeriodAll, false);
-    SetPicker(kStartPicker, LocalTimeOf(2025, 2, 28));
+    SetPicker(kStartPicker, LocalTime(2025, 2, 28));
     Filter();
     EXPECT_EQ(TakeMessages(), "Invalid sorting start time");
     EXPECT_EQ(Rows(), 5);
 
-    SetPicker(kStartPicker, LocalTimeOf(2025, 3, 1));
-    SetPicker(kEndPicker, LocalTimeOf(2025, 3, 10));
+    SetPicker(kStartPicker, LocalTime(2025, 3, 1));
+    SetPicker(kEndPicker, LocalTime(2025, 3, 10));
     Filter();
     EXPECT_EQ(TakeMessages(), "Invalid sorting end time");
     EXPECT_EQ(Ids(), "M002,M001,A003,M002,M001");
 
     // The whole period: every record, now oldest first; the time of day does not count.
-    SetPicker(kEndPicker, LocalTimeOf(2025, 3, 9, 0, 0, 1));
+    SetPicker(kEndPicker, LocalTime(2025, 3, 9, 0, 0, 1));
     Filter();
     EXPECT_EQ(TakeMessages(), "");
     EXPECT_EQ(Ids(), "M001,M002,A003,M001,M002");
     EXPECT_FALSE(Checked(kPeriodAll));
 
-    SetPicker(kStartPicker, LocalTimeOf(2025, 3, 2));
-    SetPicker(kEndPicker, LocalTimeOf(2025, 3, 5));
+    SetPicker(kStartPicker, LocalTime(2025, 3, 2));
+    SetPicker(kEndPicker, LocalTime(2025, 3, 5));
     Filter();
     EXPECT_EQ(Ids(), "M002,A003,M001");
     EXPECT_EQ(Cell(0, 0), "1");
 
     // A start after the end matches nothing; it is no error.
-    SetPicker(kStartPicker, LocalTimeOf(2025, 3, 6));
+    SetPicker(kStartPicker, LocalTime(2025, 3, 6));
     Filter();
     EXPECT_EQ(TakeMessages(), "");
     EXPECT_EQ(Rows(), 0);
@@ -217,7 +217,7 @@ TEST_F(ResultDialog, HeadingClicksSortAndAlternate) {
 }
 
 TEST_F(ResultDialog, AppendedRecordsAppearWhileEverythingIsShown) {
-    MeasureRecord added = Fast("A003", "Carol", 2, LocalTimeOf(2025, 3, 10));
+    MeasureRecord added = Fast("A003", "Carol", 2, LocalTime(2025, 3, 10));
     AppendToTable(RecordTable, added);
     GrowIfFull(RecordTable);
     dialog_->AppendNewRecords();
@@ -228,7 +228,7 @@ TEST_F(ResultDialog, AppendedRecordsAppearWhileEverythingIsShown) {
 
     // Enough records to move the table in memory: the list still reads the right ones.
     for (int i = 0; i < 700; ++i) {
-        AppendToTable(RecordTable, Fast("M002", "Bob", i % 3, LocalTimeOf(2025, 3, 11) + i));
+        AppendToTable(RecordTable, Fast("M002", "Bob", i % 3, LocalTime(2025, 3, 11) + i));
         GrowIfFull(RecordTable);
     }
     dialog_->AppendNewRecords();
@@ -241,7 +241,7 @@ TEST_F(ResultDialog, AppendedRecordsAppearWhileEverythingIsShown) {
     SetDlgItemTextA(Dialog(), kIdEdit, "A003");
     Filter();
     ASSERT_EQ(Rows(), 2);
-    AppendToTable(RecordTable, Fast("A003", "Carol", 0, LocalTimeOf(2025, 3, 12)));
+    AppendToTable(RecordTable, Fast("A003", "Carol", 0, LocalTime(2025, 3, 12)));
     GrowIfFull(RecordTable);
     dialog_->AppendNewRecords();
     EXPECT_EQ(Rows(), 2);
@@ -254,8 +254,8 @@ TEST_F(ResultDialog, AppendedRecordsAppearWhileEverythingIsShown) {
 TEST_F(ResultDialog, AnotherYearsFile) {
     const std::string other = install_ + "Data\\Quelma2024.dat";
     WriteDataFileBytes(other, 2,
-                       {Normal("M002", "Bob", 0.5f, LocalTimeOf(2024, 6, 1)),
-                        Fast("M001", "Alice", 2, LocalTimeOf(2024, 7, 1))});
+                       {Normal("M002", "Bob", 0.5f, 1, LocalTime(2024, 6, 1)),
+                        Fast("M001", "Alice", 2, LocalTime(2024, 7, 1))});
     dialog_->ShowDataFile(other.c_str());
     EXPECT_EQ(TakeMessages(), "");
     EXPECT_EQ(WindowText(Dialog()), "Quelma " + other);
@@ -272,11 +272,11 @@ TEST_F(ResultDialog, AnotherYearsFile) {
 
     // Broken files are refused with a message; the shown set and its title stay.
     const std::string shortFile = install_ + "Data\\Short.dat";
-    WriteDataFileBytes(shortFile, 4, {Fast("X", "Y", 0, LocalTimeOf(2023, 1, 1))});
+    WriteDataFileBytes(shortFile, 4, {Fast("X", "Y", 0, LocalTime(2023, 1, 1))});
     const std::string negative = install_ + "Data\\Negative.dat";
     WriteDataFileBytes(negative, -3, {});
     const std::string huge = install_ + "Data\\Huge.dat";
-    WriteDataFileBytes(huge, 0x7fffffff, {Fast("X", "Y", 0, LocalTimeOf(2023, 1, 1))});
+    WriteDataFileBytes(huge, 0x7fffffff, {Fast("X", "Y", 0, LocalTime(2023, 1, 1))});
     for (const std::string& bad : {shortFile, negative, huge}) {
         dialog_->ShowDataFile(bad.c_str());
         const std::string message = TakeMessages();
@@ -320,7 +320,7 @@ TEST_F(ResultDialog, ExitEscapeAndCloseBoxAskTheViewToHide) {
     Click(IDOK);
     SendMessageA(Dialog(), WM_COMMAND, IDCANCEL, 0);
     SendMessageA(Dialog(), WM_CLOSE, 0, 0);
-    Pump();
+    view_.HandlePosted();
     EXPECT_EQ(view_.commands, (std::vector<int>{ID_CMD_RESULT, ID_CMD_RESULT, ID_CMD_RESULT}));
     EXPECT_TRUE(IsWindow(Dialog()));
 }
@@ -400,8 +400,7 @@ TEST_F(ResultDialog, CsvFileHoldsTheListAsShown) {
 TEST_F(ResultDialog, TypicalRecordShowsWholeOnA1280By800Screen) {
     dialog_.reset();
     MeasureRecord typical =
-        Normal("M004", "Maximilian Oberholz", 0.065f, LocalTimeOf(2026, 12, 8, 9, 52, 21));
-    typical.Unit = 0; // %BAC
+        Normal("M004", "Maximilian Oberholz", 0.065f, 0, LocalTime(2026, 12, 8, 9, 52, 21));
     typical.Photo = 1;
     SetRecords({typical});
     ASSERT_TRUE(Open());

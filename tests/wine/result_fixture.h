@@ -8,6 +8,7 @@
 #include "results/result_ids.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
+#include "wine/install_world.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -24,143 +25,25 @@
 
 namespace result_test {
 
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    return true;
-}
-
-inline void Pump() {
-    PumpUntil([] { return false; }, 50);
-}
-
-inline std::string WindowText(HWND hwnd) {
-    char text[512] = {};
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
-
-// Local noon (or the given time) of a calendar day, as the program reads it back.
-inline int64_t LocalTimeOf(int y, int mo, int d, int h = 12, int mi = 0, int s = 0) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    tm.tm_isdst = -1;
-    return static_cast<int64_t>(std::mktime(&tm));
-}
-
-inline MeasureRecord Fast(const char* id, const char* name, int level, int64_t time) {
-    MeasureRecord r{};
-    SetField(r.ID, id);
-    SetField(r.Name, name);
-    r.Mode = kModeFast;
-    r.Level = static_cast<uint8_t>(level);
-    r.Value = 0.01f * static_cast<float>(level);
-    r.Low = 0.02f;
-    r.Hi = 0.05f;
-    r.Time = time;
-    return r;
-}
-
-inline MeasureRecord Normal(const char* id, const char* name, float value, int64_t time) {
-    MeasureRecord r{};
-    SetField(r.ID, id);
-    SetField(r.Name, name);
-    r.Mode = kModeNormal;
-    r.Unit = 1;
-    r.Value = value;
-    r.Low = 0.03f;
-    r.Hi = 0.08f;
-    r.Time = time;
-    return r;
-}
-
-inline MemberEntry Member(const char* id, const char* name) {
-    MemberEntry m{};
-    SetField(m.ID, id);
-    SetField(m.Name, name);
-    m.InUse = 1;
-    return m;
-}
+using namespace wine_harness;
+using namespace test_records;
 
 // A data file: count, marker, records.
 inline void WriteDataFileBytes(const std::string& path, int32_t count,
                                const std::vector<MeasureRecord>& records) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const int32_t marker = 0x499602d2;
-    out.write(reinterpret_cast<const char*>(&count), sizeof count);
-    out.write(reinterpret_cast<const char*>(&marker), sizeof marker);
-    if (!records.empty())
-        out.write(reinterpret_cast<const char*>(records.data()),
-                  static_cast<std::streamsize>(records.size() * sizeof(MeasureRecord)));
+    const std::vector<uint8_t> bytes = DataFileBytes(count, kDataFileMagic, records);
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
-// The main view as the dialog sees it: a window that notes every command it is sent.
-class ViewWindow {
-  public:
-    ViewWindow() {
-        static ATOM atom = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = Proc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "QuelmaResultTestView";
-            return RegisterClassA(&wc);
-        }();
-        (void)atom;
-        hwnd_ = CreateWindowExA(0, "QuelmaResultTestView", "view", WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                                100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~ViewWindow() { DestroyWindow(hwnd_); }
-    ViewWindow(const ViewWindow&) = delete;
-    ViewWindow& operator=(const ViewWindow&) = delete;
-
-    HWND hwnd() const { return hwnd_; }
-    std::vector<int> commands;
-
-  private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-        auto* self = reinterpret_cast<ViewWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        if (msg == WM_COMMAND && self) {
-            self->commands.push_back(LOWORD(wp));
-            return 0;
-        }
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    }
-    HWND hwnd_ = nullptr;
-};
-
-// Install folder, tables and message boxes; restores the program-wide state afterwards.
-class ResultWorldTest : public ::testing::Test {
+// The install world with last year's data file name, three members and an empty table.
+class ResultWorldTest : public InstallWorldTest {
   protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        static int serial = 0;
-        install_ = std::string(temp) + "quelma-result-" + std::to_string(GetCurrentProcessId()) +
-                   "-" + std::to_string(++serial) + "\\";
-        CreateDirectoryA(install_.c_str(), nullptr);
-        CreateDirectoryA((install_ + "Data").c_str(), nullptr);
-        CreateDirectoryA((install_ + "Photo").c_str(), nullptr);
-        std::snprintf(g_szInstallDir, sizeof g_szInstallDir, "%s", install_.c_str());
-        std::snprintf(g_szDataFileName, sizeof g_szDataFileName, "Quelma2025.dat");
-        fw::SetMessageBoxHook([this](const char* text, UINT) {
-            messages.push_back(text);
-            return IDOK;
-        });
+        InstallWorldTest::SetUp();
+        install_ = folder_.string() + "\\";
+        SetField(g_szDataFileName, "Quelma2025.dat");
         g_Settings = AppSettings{};
         MemberTable.slots = {Member("M001", "Alice"), Member("M002", "Bob"),
                              Member("A003", "Carol")};
@@ -172,27 +55,9 @@ class ResultWorldTest : public ::testing::Test {
     }
     void TearDown() override {
         dialog_.reset();
-        fw::SetMessageBoxHook(nullptr);
         ResetRecordTable(RecordTable);
         MemberTable.slots.clear();
-        g_Settings = AppSettings{};
-        RemoveTree(install_);
-    }
-
-    static void RemoveTree(const std::string& dir) {
-        for (const char* sub : {"Data\\", "Photo\\", ""}) {
-            WIN32_FIND_DATAA found;
-            const std::string folder = dir + sub;
-            HANDLE h = FindFirstFileA((folder + "*").c_str(), &found);
-            if (h != INVALID_HANDLE_VALUE) {
-                do {
-                    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                        DeleteFileA((folder + found.cFileName).c_str());
-                } while (FindNextFileA(h, &found));
-                FindClose(h);
-            }
-            RemoveDirectoryA(folder.c_str());
-        }
+        InstallWorldTest::TearDown();
     }
 
     void SetRecords(const std::vector<MeasureRecord>& records) {
@@ -272,8 +137,7 @@ class ResultWorldTest : public ::testing::Test {
         return all;
     }
 
-    std::string install_;
-    std::vector<std::string> messages;
+    std::string install_; // with a backslash
     ViewWindow view_;
     std::unique_ptr<CResult> dialog_;
 };

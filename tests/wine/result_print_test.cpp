@@ -51,10 +51,10 @@ class ResultPrint : public ResultWorldTest {
         std::vector<MeasureRecord> records;
         const char* names[] = {"Alice", "Bob", "Carol", "Dave", "Eve"};
         for (int i = 0; i < 45; ++i) {
-            MeasureRecord r = i % 2 ? Normal("M002", names[i % 5], 0.01f * static_cast<float>(i),
-                                             LocalTimeOf(2025, 4, 1 + i % 28, 8 + i % 10))
+            MeasureRecord r = i % 2 ? Normal("M002", names[i % 5], 0.01f * static_cast<float>(i), 1,
+                                             LocalTime(2025, 4, 1 + i % 28, 8 + i % 10))
                                     : Fast("M001", names[i % 5], i % 3,
-                                           LocalTimeOf(2025, 4, 1 + i % 28, 8 + i % 10));
+                                           LocalTime(2025, 4, 1 + i % 28, 8 + i % 10));
             r.Photo = i % 7 == 0;
             records.push_back(r);
         }

@@ -2,6 +2,8 @@
 // modal loop runs, for the tests of every dialog that opens it.
 #pragma once
 
+#include "wine/wine_harness.h"
+
 #include <commctrl.h>
 #include <windows.h>
 
@@ -10,32 +12,12 @@
 
 namespace select_driver {
 
-inline std::string SelectTitle(HWND hwnd) {
-    char text[64] = {};
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
-
 // What the timer does once the "Select" dialog is up.
 inline std::function<void(HWND dialog, HWND list)> g_script;
 inline HWND g_seenSelect = nullptr;
 
-inline HWND FindSelectDialog() {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            if (SelectTitle(hwnd) != "Select" || !IsWindowVisible(hwnd))
-                return TRUE;
-            *reinterpret_cast<HWND*>(lp) = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 inline void CALLBACK DriveSelect(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND dialog = FindSelectDialog();
+    HWND dialog = wine_harness::FindThreadWindow("Select");
     if (!dialog)
         return;
     KillTimer(nullptr, id);

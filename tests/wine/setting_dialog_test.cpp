@@ -5,21 +5,14 @@
 #include "app/quelma_view.h"
 #include "measure/measure_dialog.h"
 #include "settings/setting_dialog.h"
+#include "settings/settings_ids.h"
 #include "wine/registration_world.h"
 
 using namespace dialog_world;
 
 namespace {
 
-constexpr int kModeCombo = 1020;
-constexpr int kPortCombo = 1021;
-constexpr int kSpeedCombo = 1022;
-constexpr int kLowEdit = 1003;
-constexpr int kHiEdit = 1004;
-constexpr int kPortSearch = 1005;
-constexpr int kWebCam = 1008;
-constexpr int kIdCard = 1009;
-constexpr int kSound = 1010;
+using namespace setting_ids;
 
 std::vector<std::string> ComboItems(HWND dialog, int id) {
     std::vector<std::string> items;
@@ -59,14 +52,15 @@ class SettingTest : public DialogWorldTest {
   protected:
     void SetUp() override {
         DialogWorldTest::SetUp();
-        g_Settings.Mode = kModeFast;
-        g_Settings.Port = 4;
-        g_Settings.Speed = 7;
-        g_Settings.Low = 0.02f;
-        g_Settings.Hi = 0.08f;
-        g_Settings.UseWebCam = 0;
-        g_Settings.UseIdCard = 0;
-        g_Settings.UseSound = 1;
+        g_Settings = {.UseSound = 1,
+                      .UseIdCard = 0,
+                      .UseWebCam = 0,
+                      .Mode = kModeFast,
+                      .Low = 0.02f,
+                      .Hi = 0.08f,
+                      .Port = 4,
+                      .Speed = 7,
+                      .MemberCount = g_Settings.MemberCount};
     }
     bool Run(CSetting& dialog, const std::function<void(HWND)>& script) {
         return ModalDriver::Drive("Setting", script, [&] { dialog.RunModal(nullptr); });
@@ -90,9 +84,9 @@ TEST_F(SettingDialog, OpensWithTheItemsAndTheCurrentValues) {
         speed = ComboText(d, kSpeedCombo);
         low = ItemText(d, kLowEdit);
         hi = ItemText(d, kHiEdit);
-        web = IsDlgButtonChecked(d, kWebCam);
-        card = IsDlgButtonChecked(d, kIdCard);
-        sound = IsDlgButtonChecked(d, kSound);
+        web = IsDlgButtonChecked(d, kWebCamCheck);
+        card = IsDlgButtonChecked(d, kIdCardCheck);
+        sound = IsDlgButtonChecked(d, kSoundCheck);
         Click(d, IDCANCEL);
     }));
     EXPECT_EQ(modes, (std::vector<std::string>{"Normal"}));
@@ -122,35 +116,28 @@ TEST_F(SettingDialog, OkStoresTheControlsInTheCopyAndStaysOpen) {
         SendDlgItemMessageA(d, kSpeedCombo, CB_SETCURSEL, 3, 0);
         SetItem(d, kLowEdit, "0.0500");
         SetItem(d, kHiEdit, "abc");
-        SetCheck(d, kWebCam, true);
-        SetCheck(d, kIdCard, true);
-        SetCheck(d, kSound, false);
+        SetCheck(d, kWebCamCheck, true);
+        SetCheck(d, kIdCardCheck, true);
+        SetCheck(d, kSoundCheck, false);
         Click(d, IDOK);
         open = IsWindowVisible(d) != FALSE;
         atOk = dialog.WorkSettings;
         // Typed into the port's edit field: no item selected, the stored index stays.
         SendDlgItemMessageA(d, kPortCombo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
         SetItem(d, kPortCombo, "COM33");
-        SetCheck(d, kWebCam, false);
+        SetCheck(d, kWebCamCheck, false);
         Click(d, IDOK);
-        SetCheck(d, kSound, true); // after the last OK: discarded
+        SetCheck(d, kSoundCheck, true); // after the last OK: discarded
         Click(d, IDCANCEL);
     });
     EXPECT_TRUE(open);
     EXPECT_EQ(messages, (std::vector<std::string>{"Setting save O.K", "Setting save O.K"}));
     EXPECT_EQ(dialog.SettingsSaved, 1);
-    EXPECT_EQ(atOk.Mode, kModeNormal);
-    EXPECT_EQ(atOk.Port, 2);
-    EXPECT_EQ(atOk.Speed, 3);
-    EXPECT_FLOAT_EQ(atOk.Low, 0.05f);
-    EXPECT_EQ(atOk.Hi, 0.0f);
-    EXPECT_EQ(atOk.UseWebCam, 1);
-    EXPECT_EQ(atOk.UseIdCard, 1);
-    EXPECT_EQ(atOk.UseSound, 0);
-    EXPECT_EQ(dialog.WorkSettings.Port, 2);
-    EXPECT_EQ(dialog.WorkSettings.UseWebCam, 0);
-    EXPECT_EQ(dialog.WorkSettings.UseSound, 0);
-    EXPECT_EQ(dialog.WorkSettings.MemberCount, g_Settings.MemberCount);
+    const std::string members = " members=" + std::to_string(g_Settings.MemberCount);
+    EXPECT_EQ(test_records::SettingsText(atOk),
+              "sound=0 card=1 camera=1 mode=1 low=0.050 hi=0.000 port=2 speed=3" + members);
+    EXPECT_EQ(test_records::SettingsText(dialog.WorkSettings),
+              "sound=0 card=1 camera=0 mode=1 low=0.050 hi=0.000 port=2 speed=3" + members);
     EXPECT_EQ(g_Settings.Mode, kModeFast) << "the dialog never touches the program's settings";
 }
 
@@ -158,14 +145,14 @@ TEST_F(SettingDialog, PortSearchMovesTheComboOnlyWhenItFindsAUsablePort) {
     TestSetting dialog;
     std::vector<std::string> shown;
     Run(dialog, [&](HWND d) {
-        Click(d, kPortSearch);
+        Click(d, kPortSearchButton);
         shown.push_back(ComboText(d, kPortCombo));
         dialog.found = 1;
         dialog.port = 24; // COM25: not in the list
-        Click(d, kPortSearch);
+        Click(d, kPortSearchButton);
         shown.push_back(ComboText(d, kPortCombo));
         dialog.port = 11;
-        Click(d, kPortSearch);
+        Click(d, kPortSearchButton);
         shown.push_back(ComboText(d, kPortCombo));
         Click(d, IDCANCEL);
     });
@@ -187,9 +174,9 @@ TEST_F(SettingCommand, OkThenExitAppliesAndSavesWhatOkStored) {
     RunCommand([&](HWND d) {
         SendDlgItemMessageA(d, kSpeedCombo, CB_SETCURSEL, 1, 0);
         SetItem(d, kLowEdit, "0.0500");
-        SetCheck(d, kWebCam, true);
+        SetCheck(d, kWebCamCheck, true);
         Click(d, IDOK);
-        SetCheck(d, kSound, false); // after OK: not applied
+        SetCheck(d, kSoundCheck, false); // after OK: not applied
         Click(d, IDCANCEL);
     });
     EXPECT_EQ(g_Settings.Mode, kModeNormal);
@@ -208,7 +195,7 @@ TEST_F(SettingCommand, ExitWithoutOkChangesNothing) {
     const AppSettings fileBefore = FileSettings();
     RunCommand([&](HWND d) {
         SetItem(d, kLowEdit, "0.9");
-        Click(d, kPortSearch); // whatever it finds is not applied
+        Click(d, kPortSearchButton); // whatever it finds is not applied
         Click(d, IDCANCEL);
     });
     EXPECT_EQ(std::memcmp(&before, &g_Settings, sizeof before), 0);
@@ -219,7 +206,7 @@ TEST_F(SettingCommand, ExitWithoutOkChangesNothing) {
 TEST_F(SettingCommand, SwitchingTheCardSystemOnOpensTheReaderOnce) {
     CardFolder cards;
     RunCommand([&](HWND d) {
-        SetCheck(d, kIdCard, true);
+        SetCheck(d, kIdCardCheck, true);
         Click(d, IDOK);
         Click(d, IDCANCEL);
     });
@@ -229,12 +216,12 @@ TEST_F(SettingCommand, SwitchingTheCardSystemOnOpensTheReaderOnce) {
 
     // Off, then on again with the reader still open: no second open.
     RunCommand([&](HWND d) {
-        SetCheck(d, kIdCard, false);
+        SetCheck(d, kIdCardCheck, false);
         Click(d, IDOK);
         Click(d, IDCANCEL);
     });
     RunCommand([&](HWND d) {
-        SetCheck(d, kIdCard, true);
+        SetCheck(d, kIdCardCheck, true);
         Click(d, IDOK);
         Click(d, IDCANCEL);
     });
@@ -246,7 +233,7 @@ TEST_F(SettingCommand, ReaderThatDoesNotOpenIsReported) {
     CardFolder cards;
     cards.Control("fault=open");
     RunCommand([&](HWND d) {
-        SetCheck(d, kIdCard, true);
+        SetCheck(d, kIdCardCheck, true);
         Click(d, IDOK);
         Click(d, IDCANCEL);
     });
@@ -263,7 +250,7 @@ TEST_F(SettingCommand, WithTheMeasureDialogTheCameraStopsAndItsTextsFollow) {
     g_pMeasureDlg = measure.get();
     SetField(measure->PhotoControl().PhotoPath, "");
     RunCommand([&](HWND d) {
-        SetCheck(d, kWebCam, false);
+        SetCheck(d, kWebCamCheck, false);
         SetItem(d, kLowEdit, "0.0500");
         Click(d, IDOK);
         Click(d, IDCANCEL);
