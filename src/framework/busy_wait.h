@@ -16,6 +16,18 @@ void WaitKeepingPainted(DWORD ms);
 // clicks made meanwhile do not act once it is over.
 void DropQueuedInput();
 
+// Shows the wait cursor for the scope.
+class WaitCursor {
+  public:
+    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_ ? previous_ : LoadCursorA(nullptr, IDC_ARROW)); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+  private:
+    HCURSOR previous_;
+};
+
 // Marks an operation under way for the scope; a second one asks Busy() first.
 class BusyFlag {
   public:

@@ -4,6 +4,7 @@
 #include "app/commands.h"
 #include "app/quelma_view.h"
 #include "camera/measure_camera.h"
+#include "framework/busy_wait.h"
 #include "measure/measure_dialog.h"
 #include "measure/measure_ids.h"
 #include "members/card_reader.h"
@@ -18,17 +19,6 @@ namespace {
 constexpr DWORD kCameraSettleMs = 1000;
 constexpr const char* kNoImage = "Resources\\NO_image.bmp";
 
-class WaitCursor {
-  public:
-    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(previous_ ? previous_ : LoadCursorA(nullptr, IDC_ARROW)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-  private:
-    HCURSOR previous_;
-};
-
 void ShowNoImage(CMeasure& dialog) {
     CPhotoButton& photo = dialog.PhotoControl();
     const std::string path = InstallPath(kNoImage);
@@ -40,7 +30,7 @@ void ShowNoImage(CMeasure& dialog) {
 }
 
 void CreateMeasureDialog(CQuelmaView& view) {
-    WaitCursor wait;
+    const fw::WaitCursor wait;
     auto dialog = std::make_unique<CMeasure>(view.hwnd(), view.m_DisplayFont.Get());
     CMeasure& measure = *dialog;
     g_pMeasureDlg = &measure;

@@ -1,5 +1,6 @@
 #include "results/result_csv.h"
 
+#include "framework/busy_wait.h"
 #include "framework/message_box.h"
 #include "results/csv_text.h"
 #include "results/record_cells.h"
@@ -7,26 +8,11 @@
 
 #include <commdlg.h>
 
-namespace {
-
-// The wait cursor for the scope; a long list takes a moment to format and write.
-class WaitCursor {
-  public:
-    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(previous_ ? previous_ : LoadCursorA(nullptr, IDC_ARROW)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-  private:
-    HCURSOR previous_;
-};
-
-} // namespace
-
 file_io::Saved SaveResultListCsvTo(CResult& dialog, const std::string& path) {
     file_io::Saved saved;
     {
-        WaitCursor wait;
+        // A long list takes a moment to format and write.
+        const fw::WaitCursor wait;
         const ResultRows& rows = dialog.RecordList().Rows();
         const std::string text =
             ResultListCsv(dialog.RecordList().ItemCount(),

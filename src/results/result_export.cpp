@@ -10,11 +10,10 @@ ExportResult ExportResultList(CResult& dialog) {
     CResultList& list = dialog.RecordList();
     // The windows keep painting while the export waits for the spreadsheet program, but take
     // no input: the wait cursor says so, and clicks made meanwhile are dropped afterwards.
-    const HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    const fw::WaitCursor waitCursor;
     const ExportResult result =
         g_DdeClient.ExportRows(dialog.hwnd(), title, list.ItemCount(),
                                [&list](int row, int column) { return list.ItemText(row, column); });
     fw::DropQueuedInput();
-    SetCursor(previous ? previous : LoadCursorA(nullptr, IDC_ARROW));
     return result;
 }

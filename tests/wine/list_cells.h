@@ -3,6 +3,8 @@
 // the column, and the column must end inside the list without scrolling.
 #pragma once
 
+#include "wine/wine_harness.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -16,14 +18,9 @@ constexpr int kCellMargins = 12;
 
 // "" when cell (row, column) shows whole; else what is cut.
 inline std::string CellCut(HWND list, int row, int column) {
-    char text[256] = {};
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    const std::string text = wine_harness::ListText(list, row, column);
     const int needed = static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0,
-                                                     reinterpret_cast<LPARAM>(text))) +
+                                                     reinterpret_cast<LPARAM>(text.c_str()))) +
                        kCellMargins;
     int right = 0;
     for (int c = 0; c <= column; ++c)

@@ -6,8 +6,9 @@
 #include "storage/records.h"
 #include "test_records.h"
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <fstream>
