@@ -73,6 +73,7 @@ M_COMPLETION=1011
 M_MODE=1013
 M_STATUS=1030
 M_TOTAL=1031
+M_CARD_TIMER=1 # the card reader's poll
 
 # Types a subject into the Measure dialog and presses START.
 press_start() { # id name
