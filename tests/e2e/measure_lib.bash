@@ -73,6 +73,7 @@ M_COMPLETION=1011
 M_MODE=1013
 M_STATUS=1030
 M_TOTAL=1031
+M_CARD_TIMER=1 # the card reader's poll
 
 # Types a subject into the Measure dialog and presses START.
 press_start() { # id name
@@ -83,24 +84,15 @@ press_start() { # id name
 
 # Polls `wd ARGS` until it prints WANT.
 wait_for() { # want seconds wd-args...
-    local want="$1" limit="$2" i
+    local want="$1" limit="$2"
     shift 2
-    for ((i = 0; i < limit * 10; i++)); do
-        [ "$(wd "$@")" = "$want" ] && return 0
-        sleep 0.1
-    done
-    fail "waited ${limit}s for '$want' from: $* (last: '$(wd "$@")')"
+    wait_eq "$want" "$limit" "wd $*" wd "$@"
 }
 
 data_count() { le_int32 "$INSTALL/Data/$DATA_NAME" 0; }
 
 wait_data_count() { # count seconds
-    local i
-    for ((i = 0; i < $2 * 10; i++)); do
-        [ "$(data_count)" = "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "data file holds $(data_count) records, expected $1"
+    wait_eq "$1" "$2" "records in the data file" data_count
 }
 
 # One record of the data file as "field=value" lines.

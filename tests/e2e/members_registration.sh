@@ -28,11 +28,12 @@ wait_card_read() { # id name
     fail "edits show '$(wd get-edit "$R" 1003)/$(wd get-edit "$R" 1004)', not the card's $1/$2"
 }
 
-# The blank card is read once, with one signal, until Register or Delete is pressed.
+# The blank card is read once, with one signal, until Register or Delete is pressed: the
+# next poll (2, its timer) leaves the edits alone.
 wait_card_read "" "Empty"
 wd set-text "$R" 1003 "ID2"
 wd set-text "$R" 1004 "Nina"
-sleep 1
+wd tick "$R" 2
 expect_eq "$(wd get-edit "$R" 1004)" "Nina" "edit kept while a card was read"
 expect_eq "$(card log | grep -c '0x44')" 1 "card read signals"
 wd click "$R" 1005

@@ -12,6 +12,8 @@
 //   wdrive answer TEXT yes|no|ok [ms]      waits for that box and presses the button
 //   wdrive msgbox-text [ms]                prints the text of the first message box
 //   wdrive command CAPTION ID              posts WM_COMMAND ID (lParam 0)
+//   wdrive tick CAPTION ID                 sends WM_TIMER ID, as if that timer had fired;
+//                                          returns once the window has handled it
 //   wdrive click CAPTION ID                posts BM_CLICK to control ID
 //   wdrive key CAPTION ID VK               posts a key press to control ID (0 = window)
 //   wdrive get-text CAPTION ID
@@ -250,12 +252,14 @@ int main(int argc, char** argv) {
         CloseHandle(file);
         return 0;
     }
-    if (action == "command" || action == "close") {
+    if (action == "command" || action == "close" || action == "tick") {
         HWND hwnd = FindByCaption(arg(2));
         if (!hwnd)
             return Fail("no window", arg(2));
         if (action == "close")
             PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        else if (action == "tick")
+            SendMessageA(hwnd, WM_TIMER, static_cast<WPARAM>(std::atoi(arg(3).c_str())), 0);
         else
             PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(std::atoi(argv[3]), 0), 0);
         return 0;
