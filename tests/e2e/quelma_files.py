@@ -65,8 +65,8 @@ def seconds(when):
 
 def write_data(path, *records):
     data = struct.pack("<iI", len(records), MARKER)
-    for n, spec in enumerate(records):
-        mid, name, mode, level, value, when = spec.split(":")
+    for n, record in enumerate(records):
+        mid, name, mode, level, value, when = record.split(":")
         data += RECORD.pack(mid.encode(), name.encode(), b"", b"", seconds(when), int(mode),
                             int(level), 1, 0, 0.03, 0.08, float(value), 0, b"", n)
     open(path, "wb").write(data)

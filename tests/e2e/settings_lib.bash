@@ -19,9 +19,9 @@ config_members() { quelma_files config-summary "$INSTALL/QUELMA.CFG" | tail -n +
 # A data file of the current year with records of M001 Alice stamped at local noon of the
 # given dates.
 write_data_records() { # YYYY-MM-DD...
-    local specs=() d
-    for d in "$@"; do specs+=("M001:Alice:1:0:0.01:$d"); done
-    quelma_files data "$INSTALL/Data/$DATA_NAME" "${specs[@]}"
+    local records=() d
+    for d in "$@"; do records+=("M001:Alice:1:0:0.01:$d"); done
+    quelma_files data "$INSTALL/Data/$DATA_NAME" "${records[@]}"
 }
 
 # Starts the program with no analyzer attached and waits for its main window.
