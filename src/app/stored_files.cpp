@@ -33,6 +33,13 @@ void ShowOpenFailure(const std::string& path, file_io::Failure why) {
     fw::MessageBox(nullptr, text);
 }
 
+// "<name> is broken <kind> file": the file stays as it is, the program ends.
+void ShowBroken(const char* name, const char* kind) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%s is broken %s file", name, kind);
+    fw::MessageBox(nullptr, text);
+}
+
 } // namespace
 
 bool CreateConfig() {
@@ -61,12 +68,9 @@ bool LoadOrCreateConfig() {
         break;
     case ConfigLoad::Empty:
         break;
-    case ConfigLoad::Broken: {
-        char text[128];
-        std::snprintf(text, sizeof text, "%s is broken configuration file", kConfigFileName);
-        fw::MessageBox(nullptr, text);
+    case ConfigLoad::Broken:
+        ShowBroken(kConfigFileName, "configuration");
         return false;
-    }
     case ConfigLoad::NoMemory:
         fw::MessageBox(nullptr, "Member buffer memory allocation fail");
         return false;
@@ -91,12 +95,9 @@ bool LoadDataFile() {
     switch (ReadDataFile(path.c_str(), RecordTable, &why)) {
     case DataLoad::Loaded:
         return true;
-    case DataLoad::Broken: {
-        char text[128];
-        std::snprintf(text, sizeof text, "%s is broken data file", g_szDataFileName);
-        fw::MessageBox(nullptr, text);
+    case DataLoad::Broken:
+        ShowBroken(g_szDataFileName, "data");
         return false;
-    }
     case DataLoad::NoMemory:
         fw::MessageBox(nullptr, "Data buffer memory allocation fail");
         return false;
