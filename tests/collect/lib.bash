@@ -1,7 +1,10 @@
 # Shared steps of the collector's tests: a database of its own in the private cluster that
 # the collect.cluster fixture started, station folders made by station_maker, psql queries.
+# A command that set -e ends the script with reports itself through fail.
 set -euo pipefail
 QUELMA_ROOT="${QUELMA_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+# shellcheck source=../../scripts/error-trap
+source "$QUELMA_ROOT/scripts/error-trap"
 NATIVE_BIN="${QUELMA_NATIVE_BIN:-$QUELMA_ROOT/build/native/bin}"
 PG_DIR="${COLLECT_PG_DIR:-$QUELMA_ROOT/build/native/collect-pg}"
 COLLECT="$NATIVE_BIN/quelma-collect"

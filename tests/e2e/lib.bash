@@ -1,8 +1,11 @@
 # Shared steps of the end-to-end tests: a fresh install folder, the program started under
 # Wine in the background, and wdrive to act on its windows. Source it from a test script.
+# Every way the script can end reports: fail, and any command that set -e ends it with.
 set -euo pipefail
 
 QUELMA_ROOT="${QUELMA_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+# shellcheck source=../../scripts/error-trap
+source "$QUELMA_ROOT/scripts/error-trap"
 # shellcheck source=../../scripts/wine-env
 source "$QUELMA_ROOT/scripts/wine-env"
 WIN_BIN="$QUELMA_WIN_BIN"
@@ -17,8 +20,10 @@ QUELMA_EXIT_FILE="$E2E_DIR/exit-code"
 
 fail() {
     echo "FAIL: $*" >&2
-    [ -x "$(command -v import)" ] && [ -n "${DISPLAY:-}" ] &&
-        import -window root "$E2E_DIR/failure.png" 2>/dev/null && echo "screenshot: $E2E_DIR/failure.png" >&2
+    if command -v import >/dev/null && [ -n "${DISPLAY:-}" ] &&
+        import -window root "$E2E_DIR/failure.png" 2>/dev/null; then
+        echo "screenshot: $E2E_DIR/failure.png" >&2
+    fi
     exit 1
 }
 
@@ -36,7 +41,12 @@ trap e2e_cleanup EXIT
 [ -n "${DISPLAY:-}" ] || fail "no DISPLAY: run under Xvfb (scripts/test starts one)"
 [ -x "$WIN_BIN/quelma.exe" ] || fail "missing $WIN_BIN/quelma.exe: build the win64 preset"
 
-wd() { wine "$WIN_BIN/wdrive.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# The step and wdrive's complaint stay for the report of a step that fails.
+WD_ERR="$E2E_DIR/wdrive.err"
+wd() {
+    WD_STEP="wd $*"
+    wine "$WIN_BIN/wdrive.exe" "$@" 2>"$WD_ERR" | tr -d '\r'
+}
 
 # The main window's menu commands, as the tests send them.
 CMD_REGISTRATION=32773

@@ -18,7 +18,8 @@ wine_env_prepare
 wine_env_clear_install_key
 wine_env_clear_bridge
 (cd "$PKG" && wine cmd.exe /c install.cmd > "$E2E_DIR/install.log" 2>&1) || fail "install.cmd failed: $(cat "$E2E_DIR/install.log")"
-key="$(wine reg query 'HKLM\SOFTWARE\Vantrel\Quelma\Settings' /v Path 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')"
+key="$(wine reg query 'HKLM\SOFTWARE\Vantrel\Quelma\Settings' /v Path 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" ||
+    fail "install.cmd wrote no install-folder key"
 expect_eq "$key" "$(winepath -w "$PKG" 2>/dev/null | tr -d '\r')" "registered install folder"
 # An empty QUELMA.CFG carries the Users group's rights; the first start fills it.
 [ -f "$PKG/QUELMA.CFG" ] && [ ! -s "$PKG/QUELMA.CFG" ] || fail "install.cmd left no empty QUELMA.CFG"

@@ -3,6 +3,8 @@
 # of a window's size and with something drawn in it.
 set -euo pipefail
 root="${QUELMA_ROOT:-$(cd "$(dirname "$0")/../.." && pwd)}"
+# shellcheck source=../../scripts/error-trap
+source "$root/scripts/error-trap"
 out="$(mktemp -d /tmp/quelma-tour.XXXXXX)"
 trap 'rm -rf "$out"' EXIT
 fail() {
