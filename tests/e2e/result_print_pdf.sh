@@ -40,7 +40,8 @@ print_on() { # printer
     photo="$(wd lv-text "Data\\$DATA_NAME" 1000 0 9)"
     time_cell="$(wd lv-text "Data\\$DATA_NAME" 1000 0 5)"
     wd click "Data\\$DATA_NAME" 1031
-    wd wait-window "=Print" 20000 >/dev/null || fail "no print dialog"
+    # wait-window finds the dialog while it is still hidden and without its buttons.
+    wait_eq 1 20 "the print dialog shown" wd visible "=Print"
     wd click "=Print" 1
     for ((i = 0; i < 600; i++)); do
         # On a new machine cups-pdf makes the folder with its first job.
