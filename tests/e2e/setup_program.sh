@@ -75,14 +75,16 @@ wait_data_count 1 30
 wait_for "Ready" 15 get-text "$M" "$M_STATUS"
 [ -f "$INSTALL/Photo/$(field "$(record_fields 0)" photofile)" ] || fail "no photo of the measurement"
 
-# The higher version refuses while Quelma runs, and upgrades once it has ended.
+# The higher version refuses while Quelma runs, and upgrades the registered folder once it
+# has ended.
 expect_eq "$(run "$SETUP2" "/S /D=$DIR")" 2 "setup while Quelma runs"
+expect_eq "$(run "$INSTALL/uninstall.exe" "/S _?=$DIR")" 2 "uninstall while Quelma runs"
 expect_eq "$(reg_value "$ENTRY" DisplayVersion)" "$version" "version after the refused setup"
 exit_program
 before="$(sums)"
 echo stale > "$INSTALL/quelma.exe"
 echo stale > "$INSTALL/Resources/quelmalogo.bmp"
-expect_eq "$(run "$SETUP2" "/S /32BIT /D=$DIR")" 0 "silent upgrade"
+expect_eq "$(run "$SETUP2" "/S /32BIT")" 0 "silent upgrade"
 expect_eq "$(reg_value "$ENTRY" DisplayVersion)" "$next" "version after the upgrade"
 for f in quelma.exe quelma-32bit.exe Resources/quelmalogo.bmp; do
     cmp -s "$PKG/$f" "$INSTALL/$f" || fail "upgrade did not lay $f"
