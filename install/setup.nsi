@@ -13,6 +13,8 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include Sections.nsh
+!include StrFunc.nsh
+${StrStr}
 
 !define PRODUCT "Quelma"
 !define PUBLISHER "Vantrel"
@@ -138,19 +140,21 @@ Function CheckFolder
     Push $1
     Push $2
     StrCpy $R9 ""
-    StrCpy $0 $INSTDIR 2 1
     StrCpy $1 $INSTDIR 2
+    StrCpy $0 $INSTDIR "" 1 ; ":\folder" after the drive letter
+    StrCpy $2 $0 2
     ${If} $1 == "\\"
         StrCpy $R9 "$INSTDIR is a network folder. Quelma's data must stay on this computer, where its one running copy guards it: choose a folder on a local drive."
-    ${ElseIf} $0 != ":\"
+    ${ElseIf} $0 == ":"
+    ${OrIf} $0 == ":\"
+        StrCpy $R9 "Quelma needs a folder of its own, not the root of drive $1."
+    ${ElseIf} $2 != ":\"
         StrCpy $R9 "$INSTDIR is not a full folder path: choose a folder such as C:\Quelma."
     ${Else}
         StrCpy $0 $INSTDIR 3
         System::Call 'kernel32::GetDriveTypeW(w r0) i .r1'
         ${If} $1 = 4 ; DRIVE_REMOTE
             StrCpy $R9 "$0 is a network drive. Quelma's data must stay on this computer, where its one running copy guards it: choose a folder on a local drive."
-        ${ElseIf} $INSTDIR == $0
-            StrCpy $R9 "Quelma needs a folder of its own, not the root of drive $0."
         ${EndIf}
     ${EndIf}
     ${If} $R9 == ""
@@ -158,13 +162,14 @@ Function CheckFolder
             ${If} $0 = 0
                 StrCpy $1 $PROGRAMFILES64
             ${ElseIf} $0 = 1
-                StrCpy $1 $PROGRAMFILES32
+                ReadEnvStr $1 "ProgramFiles(x86)" ; $PROGRAMFILES32 of a 64-bit setup is not it
             ${Else}
                 StrCpy $1 $WINDIR
             ${EndIf}
             StrLen $2 "$1\"
             StrCpy $2 "$INSTDIR\" $2
             ${If} $2 == "$1\"
+            ${AndIf} $1 != ""
             ${AndIf} $R9 == ""
                 StrCpy $R9 "$1 is kept read-only for standard users by Windows, and Quelma's operators change QUELMA.CFG, Data\ and Photo\ in its install folder: choose a folder outside it, such as C:\Quelma."
             ${EndIf}
@@ -173,6 +178,7 @@ Function CheckFolder
     ${If} $R9 == ""
         ; The program reads the folder in the ANSI code page: every character must exist there.
         System::Call 'kernel32::WideCharToMultiByte(i 0, i 0x400, w "$INSTDIR", i -1, p 0, i 0, p 0, *i 0 r1) i .r2'
+        IntOp $2 $2 - 1 ; without the terminating zero
         ${If} $1 <> 0
             StrCpy $R9 "$INSTDIR holds characters that Quelma cannot use in a file path on this computer: choose a name of plain letters, digits and spaces."
         ${ElseIf} $2 > ${MAX_FOLDER_BYTES}
@@ -291,6 +297,21 @@ Function .onInit
     ${GetOptions} $0 "/DESKTOP" $1
     ${IfNot} ${Errors}
         !insertmacro SelectSection ${SecDesktop}
+    ${EndIf}
+    ; NSIS ignores a /D= folder it cannot use and takes the default instead: take it as given,
+    ; so that it is refused with its reason rather than replaced unnoticed.
+    System::Call 'kernel32::GetCommandLineW() w .r0'
+    ${StrStr} $1 $0 " /D="
+    ${If} $1 != ""
+        StrCpy $1 $1 "" 4
+        StrCpy $2 $1 1 -1
+        ${DoWhile} $2 == "\"
+            StrLen $2 $1
+            ${IfThen} $2 <= 3 ${|} ${ExitDo} ${|}
+            StrCpy $1 $1 -1
+            StrCpy $2 $1 1 -1
+        ${Loop}
+        StrCpy $INSTDIR $1
     ${EndIf}
     ${If} ${Silent}
         Call CheckFolder
