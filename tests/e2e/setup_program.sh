@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The setup program, silent, in a fresh Wine prefix: it refuses a folder under Program Files;
+# The setup program, silent, in a fresh Wine prefix: it refuses Program Files and a network path;
 # installs (key, files, grants, shortcut, Apps & features); the installed program measures; a
 # higher version fails while Quelma runs, then upgrades, keeping QUELMA.CFG, Data\ and Photo\
 # byte for byte; uninstalling removes the program and keeps the data. Wine's icacls is a stub
@@ -40,7 +40,10 @@ reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^
 sums() { (cd "$INSTALL" && sha256sum QUELMA.CFG Data/* Photo/*); }
 
 expect_eq "$(run "$SETUP" "/S /D=C:\\Program Files\\Quelma")" 2 "setup into Program Files"
-[ ! -e "$WINEPREFIX/drive_c/Program Files/Quelma" ] || fail "a refused folder was created"
+# NSIS itself would install a network path's setup into C:\Quelma.
+expect_eq "$(run "$SETUP" '/S /D=\\server\share\Quelma')" 2 "setup into a network folder"
+[ ! -e "$WINEPREFIX/drive_c/Program Files/Quelma" ] && [ ! -e "$WINEPREFIX/drive_c/Quelma" ] ||
+    fail "a refused folder was created"
 
 expect_eq "$(run "$SETUP" "/S /D=$DIR")" 0 "silent install"
 expect_eq "$(reg_value "$SETTINGS" Path)" "$DIR" "install-folder key"
