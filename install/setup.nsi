@@ -219,6 +219,7 @@ Section "Quelma (64-bit program)" SecMain
     SetOutPath $INSTDIR
     Delete "$INSTDIR\quelma-32bit.exe"
     Delete "$SMPROGRAMS\Quelma (32-bit).lnk"
+    Delete "$DESKTOP\Quelma.lnk"
     RMDir /r "$INSTDIR\Resources"
     File "${PKG}/quelma.exe"
     File "${PKG}/OPERATOR-GUIDE.txt"
