@@ -22,7 +22,7 @@ ${StrStr}
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelma"
 ; The local Users group by SID, whatever its name in the system's language.
 !define USERS_SID "*S-1-5-32-545"
-; The program builds photo paths of the folder plus up to 56 characters in 256-byte buffers.
+; The program builds photo paths of the folder plus up to 54 characters in 256-byte buffers.
 !define MAX_FOLDER_BYTES 200
 
 Name "${PRODUCT} ${VERSION}"
