@@ -35,7 +35,9 @@ void BadRequest(Response& res, const std::string& reason) {
                         ".</p><p><a href=\"/\">Back to the overview</a></p>"));
 }
 
-void NoDatabase(Response& res) {
+void NoDatabase(Response& res, pg::Connection* db = nullptr) {
+    if (db)
+        std::fprintf(stderr, "quelma-web: database: %s\n", db->Error().c_str());
     Send(res, 503,
          html::Page("Database unavailable", "", "",
                     "<p class=\"error\">The database cannot be reached; try again shortly.</p>"));
@@ -242,7 +244,7 @@ void Overview(const Request&, Response& res, pg::Connection& db, const Session& 
         "quelma.measurements m WHERE m.station = s.name AND coalesce(time, '-infinity') >= "
         "current_date) t ON true ORDER BY s.name");
     if (!r)
-        return NoDatabase(res);
+        return NoDatabase(res, &db);
     std::string body = "<div class=\"scroll\"><table><thead><tr><th>Station</th><th>Last "
                        "import</th><th>Newest measurement</th><th>Today</th><th>Positives "
                        "today</th><th>Damaged or replaced files</th></tr></thead><tbody>";
@@ -358,7 +360,7 @@ void Measurements(const Request&, Response& res, pg::Connection& db, const Sessi
     const query::Sql sql = query::Measurements(f, kPageRows + 1);
     pg::Result r = db.Query(sql.text, sql.params);
     if (!r)
-        return NoDatabase(res);
+        return NoDatabase(res, &db);
     const int n = PQntuples(r.get());
     const int shown = std::min(n, kPageRows);
     const std::string url = query::FilterUrl(f);
@@ -393,7 +395,7 @@ void Csv(const Request& req, Response& res, pg::Connection& db, const Session& s
     const query::Sql sql = query::Measurements(f, 0);
     pg::Result r = db.Query(sql.text, sql.params);
     if (!r)
-        return NoDatabase(res);
+        return NoDatabase(res, &db);
     Log(db, session.user, req, "CSV export", query::FilterUrl(f));
     std::string csv = "Station,Year,Number,Time,ID,Name,Card,Mode,Unit,Value,Level,Result,"
                       "Positive,Photo\r\n";
@@ -423,7 +425,7 @@ void Member(const Request& req, Response& res, pg::Connection& db, const Session
     const query::Sql sql = query::Measurements(f, kMemberRows);
     pg::Result r = db.Query(sql.text, sql.params);
     if (!members || !r)
-        return NoDatabase(res);
+        return NoDatabase(res, &db);
     Log(db, session.user, req, "member history", id->second);
     std::string body = "<h2>Registered at</h2>";
     if (PQntuples(members.get()) == 0)

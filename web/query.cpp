@@ -60,7 +60,7 @@ bool IsDate(const std::string& text) {
 }
 
 bool IsName(const std::string& text) {
-    if (text.empty() || text.size() > 64)
+    if (text.empty() || text.size() > 64 || text.find("..") != std::string::npos)
         return false;
     for (unsigned char c : text)
         if (!(std::isalnum(c) || c >= 0x80 ||
@@ -227,7 +227,7 @@ Sql Measurements(const Filter& f, int limit) {
                                               "(extract(epoch FROM time) * 1000000)::bigint::text "
                                               "END"
                                             : key + "::text") +
-               " FROM quelma.measurements";
+               " AS cursor_key FROM quelma.measurements";
     for (size_t i = 0; i < where.size(); ++i)
         sql.text += (i ? " AND " : " WHERE ") + where[i];
     sql.text += " ORDER BY " + key + dir + ", station" + dir + ", year" + dir + ", number" + dir;

@@ -33,12 +33,12 @@ expect_out "has no Quelma schema"
 # --- schema: created once, a second --init writes nothing
 collect --init
 expect_rc 0
-expect_out "schema quelma is at version 1"
+expect_out "schema quelma is at version 2"
 xid="$(next_xid)"
 collect --init
 expect_rc 0
 expect_eq "$(next_xid)" "$xid" "transactions written by a second --init"
-expect_eq "$(q "SELECT version FROM quelma.schema_version")" 1 "schema version"
+expect_eq "$(q "SELECT version FROM quelma.schema_version")" 2 "schema version"
 
 # --- first import
 before="$(snapshot "$WORK")"
