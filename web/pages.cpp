@@ -223,8 +223,9 @@ std::string PositivesChart(pg::Connection& db) {
                    std::to_string(kBase - h - 3) + "\" font-size=\"9\" text-anchor=\"middle\">" +
                    std::to_string(n) + "</text>";
         if (i % 5 == 0 || i == days - 1)
-            svg += "<text x=\"" + std::to_string(x + 2) + "\" y=\"145\" font-size=\"10\">" +
-                   pg::Value(r, i, 0).substr(5) + "</text>";
+            svg += "<text x=\"" + std::to_string(i == days - 1 ? x + kBar : x + 2) +
+                   "\" y=\"145\" font-size=\"10\"" + (i == days - 1 ? " text-anchor=\"end\"" : "") +
+                   ">" + pg::Value(r, i, 0).substr(5) + "</text>";
     }
     svg += "<line x1=\"0\" y1=\"130\" x2=\"600\" y2=\"130\" stroke=\"#888\"/></svg>";
     return "<div class=\"chart\">" + svg + "</div>";
