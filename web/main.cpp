@@ -18,7 +18,7 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: quelma-web --db CONNINFO [--listen ADDR:PORT] [--tls-cert FILE --tls-key FILE]\n"
-    "                  [--idle-minutes N]\n"
+    "                  [--idle-minutes N] [--behind-proxy]\n"
     "       quelma-web --db CONNINFO --add-user NAME [--admin]\n"
     "       quelma-web --db CONNINFO --remove-user NAME\n"
     "       quelma-web --db CONNINFO --list-users\n";
@@ -91,6 +91,8 @@ bool Parse(const std::vector<std::string>& args, Options& o, std::string& error)
                 return false;
         } else if (a == "--admin") {
             o.admin = true;
+        } else if (a == "--behind-proxy") {
+            o.config.behindProxy = true;
         } else if (a == "--list-users") {
             o.listUsers = true;
         } else if (a == "--help") {

@@ -68,11 +68,22 @@ std::string SessionCookie(const std::string& token, bool clear) {
            (g_config->tls ? "; Secure" : "") + (clear ? "; Max-Age=0" : "");
 }
 
+// The browser's address: the connection's, or behind a reverse proxy on this machine the one
+// the proxy passes on in X-Real-IP.
+std::string ClientAddress(const Request& req) {
+    const bool local = req.remote_addr == "127.0.0.1" || req.remote_addr == "::1";
+    const std::string real = req.get_header_value("X-Real-IP");
+    if (g_config->behindProxy && local && !real.empty() && real.size() <= 45 &&
+        real.find_first_not_of("0123456789abcdefABCDEF:.") == std::string::npos)
+        return real;
+    return req.remote_addr;
+}
+
 void Log(pg::Connection& db, const std::string& user, const Request& req, const std::string& action,
          const std::string& detail = {}) {
     db.Query("INSERT INTO quelma.access_log (user_name, address, action, detail) VALUES ($1, "
              "$2, $3, $4)",
-             {pg::Text(user), pg::Text(req.remote_addr), pg::Text(action), pg::Text(detail)});
+             {pg::Text(user), pg::Text(ClientAddress(req)), pg::Text(action), pg::Text(detail)});
 }
 
 bool FindSession(pg::Connection& db, const Request& req, Session& session) {
@@ -145,7 +156,7 @@ void SignIn(const Request& req, Response& res) {
     if (!db)
         return NoDatabase(res);
     const auto now = Throttle::Clock::now();
-    if (const int wait = g_throttle.Wait(name, req.remote_addr, now)) {
+    if (const int wait = g_throttle.Wait(name, ClientAddress(req), now)) {
         Log(*db, name, req, "sign-in refused", "too many failed sign-ins");
         return Send(res, 429,
                     SignInPage("Too many failed sign-ins. Try again in " + std::to_string(wait) +
@@ -160,7 +171,7 @@ void SignIn(const Request& req, Response& res) {
     const bool known = PQntuples(r.get()) == 1;
     const bool good = VerifyPassword(known ? pg::Value(r, 0, 0) : kDummy, password) && known;
     if (!good) {
-        g_throttle.Failed(name, req.remote_addr, now);
+        g_throttle.Failed(name, ClientAddress(req), now);
         Log(*db, name, req, "sign-in failed");
         return Send(res, 401, SignInPage("Wrong name or password."));
     }

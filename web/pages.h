@@ -12,6 +12,8 @@ struct Config {
     std::string conninfo;
     int idleMinutes = 30;
     bool tls = false;
+    // Requests from this machine carry the browser's address in X-Real-IP.
+    bool behindProxy = false;
 };
 
 void AddRoutes(httplib::Server& server, const Config& config);

@@ -16,6 +16,11 @@ q "INSERT INTO quelma.measurements (station, year, number, id, name, card_serial
    unit, low, hi, value, level, result, photo, raw) VALUES ('gate2', 2026, 9999, 'M9', '=HYPERLINK(\"x\")',
    '00', now(), 'Fast', 'mg/l', 0.1, 0.2, 0, '0', '0', false, decode(repeat('00', 72), 'hex'))" >/dev/null
 
+# A damaged photo the collector reports, for the Overview.
+echo "no picture" >"$WORK/gate1/Photo/broken.bmp"
+collect --station "gate1=$WORK/gate1"
+expect_rc 1
+
 start_web --idle-minutes 30
 J="$WORK/jar"
 # http CODE [curl args]: the response's body in $BODY, its headers in $HEAD.
@@ -40,7 +45,8 @@ refused_everywhere() {
 
 # --- no session, a wrong password, an unknown user
 refused_everywhere
-http 401 -d "name=alice&password=wrong-password" "$BASE/login"
+# Without --behind-proxy a forwarded address is not believed.
+http 401 -H "X-Real-IP: 203.0.113.7" -d "name=alice&password=wrong-password" "$BASE/login"
 http 401 -d "name=nobody&password=alice-password" "$BASE/login"
 grep -q "Wrong name or password." <<<"$BODY" || fail "no message for a failed sign-in"
 
@@ -58,6 +64,8 @@ done
 grep -q "<script>\|style=\| on[a-z]*=" <<<"$BODY" && fail "inline script or style in the overview"
 grep -q "<svg" <<<"$BODY" || fail "no chart on the overview"
 grep -q "Access log" <<<"$BODY" || fail "no access log for the administrator"
+grep -q "1 damaged, 0 replaced.*Photo/broken.bmp: not a BMP file; skipped" <<<"$BODY" ||
+    fail "the overview does not show the damaged photo"
 http 200 -b "$J" "$BASE/photo?station=gate1&file=$PHOTO"
 expect_eq "$(sha256sum <"$WORK/body" | cut -d' ' -f1)" \
     "$(q "SELECT encode(sha256, 'hex') FROM quelma.photos WHERE station = 'gate1' AND file_name = '${PHOTO//%20/ }'")" "photo bytes"
@@ -130,7 +138,9 @@ openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -days 1 -keyout "$
     -out "$WORK/cert.pem" 2>/dev/null
 kill "$WEB_PID"
 wait "$WEB_PID" || true
-WEB_SCHEME=https start_web --tls-cert "$WORK/cert.pem" --tls-key "$WORK/key.pem"
-http 303 -k -d "name=alice&password=alice-password" "$BASE/login"
+WEB_SCHEME=https start_web --tls-cert "$WORK/cert.pem" --tls-key "$WORK/key.pem" --behind-proxy
+http 303 -k -H "X-Real-IP: 203.0.113.7" -d "name=alice&password=alice-password" "$BASE/login"
 grep -q "^Set-Cookie: qsession=.*; Secure" <<<"$HEAD" || fail "no Secure cookie under TLS: $HEAD"
+expect_eq "$(q "SELECT address FROM quelma.access_log ORDER BY id DESC LIMIT 1")" 203.0.113.7 \
+    "address behind a proxy"
 echo "PASS"
