@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace web {
 
@@ -18,6 +19,7 @@ using httplib::Response;
 
 constexpr int kPageRows = 100;
 constexpr int kMemberRows = 500;
+constexpr int kCsvBatch = 5000;
 constexpr char kCookie[] = "qsession";
 
 const Config* g_config = nullptr;
@@ -397,31 +399,52 @@ void Measurements(const Request&, Response& res, pg::Connection& db, const Sessi
     Send(res, 200, html::Page("Measurements", session.user, session.csrf, body));
 }
 
+// The list is sent in batches, each a keyset page after the last, so a million rows need
+// no more memory than a few thousand.
 void Csv(const Request& req, Response& res, pg::Connection& db, const Session& session,
          const query::Params& p) {
-    query::Filter f;
+    auto f = std::make_shared<query::Filter>();
     std::string error;
-    if (!query::ParseFilter(p, f, error))
+    if (!query::ParseFilter(p, *f, error))
         return BadRequest(res, error);
-    f.hasCursor = false;
-    const query::Sql sql = query::Measurements(f, 0);
-    pg::Result r = db.Query(sql.text, sql.params);
-    if (!r)
-        return NoDatabase(res, &db);
-    Log(db, session.user, req, "CSV export", query::FilterUrl(f));
-    std::string csv = "Station,Year,Number,Time,ID,Name,Card,Mode,Unit,Value,Level,Result,"
-                      "Positive,Photo\r\n";
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        for (int c = 0; c < 14; ++c) {
-            std::string v = pg::Value(r, i, c);
-            if (c == 12)
-                v = v == "t" ? "yes" : "no";
-            csv += (c ? "," : "") + html::CsvCell(v);
-        }
-        csv += "\r\n";
-    }
+    f->hasCursor = false;
+    Log(db, session.user, req, "CSV export", query::FilterUrl(*f));
     res.set_header("Content-Disposition", "attachment; filename=\"quelma-measurements.csv\"");
-    res.set_content(csv, "text/csv; charset=utf-8");
+    res.set_chunked_content_provider(
+        "text/csv; charset=utf-8", [f](size_t, httplib::DataSink& sink) {
+            pg::Connection* db = Db(g_config->conninfo);
+            if (!db)
+                return false;
+            const query::Sql sql = query::Measurements(*f, kCsvBatch);
+            pg::Result r = db->Query(sql.text, sql.params);
+            if (!r)
+                return false;
+            std::string csv = f->hasCursor ? ""
+                                           : "Station,Year,Number,Time,ID,Name,Card,Mode,"
+                                             "Unit,Value,Level,Result,Positive,Photo\r\n";
+            const int n = PQntuples(r.get());
+            for (int i = 0; i < n; ++i) {
+                for (int c = 0; c < 14; ++c) {
+                    std::string v = pg::Value(r, i, c);
+                    if (c == 12)
+                        v = v == "t" ? "yes" : "no";
+                    csv += (c ? "," : "") + html::CsvCell(v);
+                }
+                csv += "\r\n";
+            }
+            if (!sink.write(csv.data(), csv.size()))
+                return false;
+            if (n < kCsvBatch) {
+                sink.done();
+                return true;
+            }
+            f->hasCursor = true;
+            f->key = pg::Value(r, n - 1, 14);
+            f->keyStation = pg::Value(r, n - 1, 0);
+            f->keyYear = pg::Value(r, n - 1, 1);
+            f->keyNumber = pg::Value(r, n - 1, 2);
+            return true;
+        });
 }
 
 void Member(const Request& req, Response& res, pg::Connection& db, const Session& session,

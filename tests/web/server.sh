@@ -71,6 +71,8 @@ expect_eq "$(sha256sum <"$WORK/body" | cut -d' ' -f1)" \
     "$(q "SELECT encode(sha256, 'hex') FROM quelma.photos WHERE station = 'gate1' AND file_name = '${PHOTO//%20/ }'")" "photo bytes"
 http 200 -b "$J" "$BASE/measurements.csv?station=gate2&member=M9"
 expect_eq "$(sed -n 2p "$WORK/body" | cut -d, -f5,6)" "\"M9\",\"'=HYPERLINK(\"\"x\"\")\"" "formula-safe CSV cell"
+http 200 -b "$J" "$BASE/measurements.csv?station=gate2"
+expect_eq "$(($(wc -l <"$WORK/body") - 1))" 251 "rows in the CSV of gate2"
 http 200 -b "$J" "$BASE/member?id=M001"
 grep -q "gate1" <<<"$BODY" && grep -q "gate2" <<<"$BODY" || fail "member history lacks a station"
 
@@ -125,7 +127,7 @@ refused_everywhere -b "$J"
 # --- the record of access
 expect_eq "$(q "SELECT string_agg(user_name || ' ' || address || ' ' || action || ' ' || detail, '|' ORDER BY id)
                 FROM quelma.access_log")" \
-    "alice 127.0.0.1 sign-in failed |nobody 127.0.0.1 sign-in failed |alice 127.0.0.1 sign-in |alice 127.0.0.1 CSV export member=M9&station=gate2|alice 127.0.0.1 member history M001|alice 127.0.0.1 sign-out |bob 127.0.0.1 sign-in " \
+    "alice 127.0.0.1 sign-in failed |nobody 127.0.0.1 sign-in failed |alice 127.0.0.1 sign-in |alice 127.0.0.1 CSV export member=M9&station=gate2|alice 127.0.0.1 CSV export station=gate2|alice 127.0.0.1 member history M001|alice 127.0.0.1 sign-out |bob 127.0.0.1 sign-in " \
     "access log"
 
 # --- guessing slows down: after three failures from one address even the right password waits
