@@ -81,11 +81,13 @@ std::string ClientAddress(const Request& req) {
     return req.remote_addr;
 }
 
-void Log(pg::Connection& db, const std::string& user, const Request& req, const std::string& action,
+// False when the entry could not be written.
+bool Log(pg::Connection& db, const std::string& user, const Request& req, const std::string& action,
          const std::string& detail = {}) {
-    db.Query("INSERT INTO quelma.access_log (user_name, address, action, detail) VALUES ($1, "
-             "$2, $3, $4)",
-             {pg::Text(user), pg::Text(ClientAddress(req)), pg::Text(action), pg::Text(detail)});
+    return static_cast<bool>(db.Query(
+        "INSERT INTO quelma.access_log (user_name, address, action, detail) VALUES ($1, "
+        "$2, $3, $4)",
+        {pg::Text(user), pg::Text(ClientAddress(req)), pg::Text(action), pg::Text(detail)}));
 }
 
 bool FindSession(pg::Connection& db, const Request& req, Session& session) {
@@ -408,7 +410,9 @@ void Csv(const Request& req, Response& res, pg::Connection& db, const Session& s
     if (!query::ParseFilter(p, *f, error))
         return BadRequest(res, error);
     f->hasCursor = false;
-    Log(db, session.user, req, "CSV export", query::FilterUrl(*f));
+    // Nothing personal leaves without its entry in the access log.
+    if (!Log(db, session.user, req, "CSV export", query::FilterUrl(*f)))
+        return NoDatabase(res, &db);
     res.set_header("Content-Disposition", "attachment; filename=\"quelma-measurements.csv\"");
     res.set_chunked_content_provider(
         "text/csv; charset=utf-8", [f](size_t, httplib::DataSink& sink) {
@@ -459,9 +463,8 @@ void Member(const Request& req, Response& res, pg::Connection& db, const Session
     f.member = id->second;
     const query::Sql sql = query::Measurements(f, kMemberRows);
     pg::Result r = db.Query(sql.text, sql.params);
-    if (!members || !r)
+    if (!members || !r || !Log(db, session.user, req, "member history", id->second))
         return NoDatabase(res, &db);
-    Log(db, session.user, req, "member history", id->second);
     std::string body = "<h2>Registered at</h2>";
     if (PQntuples(members.get()) == 0)
         body += "<p>No station lists this ID now.</p>";

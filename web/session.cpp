@@ -22,7 +22,8 @@ pg::Connection* Db(const std::string& conninfo) {
 }
 
 bool ActAsWebRole(pg::Connection& db, std::string& error) {
-    if (db.Exec("SET ROLE quelma_web"))
+    // The access log is a record: its commits wait for the disk, unlike the collector's.
+    if (db.Exec("SET ROLE quelma_web") && db.Exec("SET synchronous_commit = on"))
         return true;
     error = db.Error();
     return false;
