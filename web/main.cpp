@@ -142,11 +142,12 @@ int main(int argc, char** argv) {
     pg::Connection db(o.config.conninfo);
     if (!db.Ok())
         return Fatal("cannot connect to the database: " + db.Error());
+    if (!web::ActAsWebRole(db, error))
+        return Fatal("cannot act as the role quelma_web (GRANT quelma_web TO the login role, "
+                     "after quelma-collect --init): " +
+                     error);
     if (!schema::CheckCurrent(db, error))
         return Fatal(error);
-    if (!web::ActAsWebRole(db, error))
-        return Fatal("cannot act as the role quelma_web (GRANT quelma_web TO the login role): " +
-                     error);
     if (!o.addUser.empty())
         return accounts::Add(db, o.addUser, o.admin);
     if (!o.removeUser.empty())
