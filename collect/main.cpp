@@ -34,6 +34,8 @@ int RunOnce(pg::Connection& db, pg::Connection& photoDb, const Options& o,
             report.failure = "no database connection: " + photoDb.Error();
         else
             report = ImportStation(db, photoDb, station, progress);
+        if (db.Ok() && !StoreReport(db, station.name, report) && report.failure.empty())
+            report.failure = "database refused the station's report: " + db.Error();
         if (report.Troubled())
             status = kExitStationFailed;
         const std::string text = report.Text(station.name);

@@ -92,6 +92,79 @@ LEFT JOIN LATERAL (
     ORDER BY x.time DESC NULLS LAST, x.year DESC, x.number DESC, x.station
     LIMIT 1) r ON true;
 )sql",
+    R"sql(
+-- What the collector's last runs reported per station, for the web's Overview. Written only
+-- when records or photos came in or the station's troubles changed, so a run with nothing
+-- new still writes nothing.
+CREATE TABLE quelma.station_reports (
+    station text PRIMARY KEY,
+    reported timestamptz NOT NULL,
+    last_import timestamptz,
+    new_records bigint NOT NULL,
+    new_photos bigint NOT NULL,
+    damaged integer NOT NULL,
+    replaced integer NOT NULL,
+    notes text NOT NULL,
+    failure text NOT NULL
+);
+
+-- The web's lists page through these in key order (keyset paging), newest first.
+CREATE INDEX measurements_time ON quelma.measurements
+    ((coalesce(time, '-infinity')), station, year, number);
+CREATE INDEX measurements_station_time ON quelma.measurements
+    (station, (coalesce(time, '-infinity')), year, number);
+CREATE INDEX measurements_positive_time ON quelma.measurements
+    ((coalesce(time, '-infinity')), station, year, number) WHERE positive;
+CREATE INDEX measurements_id ON quelma.measurements (id, station, year, number);
+CREATE INDEX measurements_name ON quelma.measurements (name, station, year, number);
+CREATE INDEX measurements_value ON quelma.measurements (value, station, year, number);
+
+CREATE TABLE quelma.web_users (
+    name text PRIMARY KEY CHECK (length(name) BETWEEN 1 AND 64),
+    password_hash text NOT NULL,
+    admin boolean NOT NULL DEFAULT false,
+    created timestamptz NOT NULL DEFAULT now()
+);
+
+-- Only the SHA-256 of a session's token is stored: a copy of the table signs nobody in.
+CREATE TABLE quelma.web_sessions (
+    token_sha256 bytea PRIMARY KEY,
+    user_name text NOT NULL REFERENCES quelma.web_users ON DELETE CASCADE,
+    csrf text NOT NULL,
+    created timestamptz NOT NULL DEFAULT now(),
+    last_seen timestamptz NOT NULL DEFAULT now()
+);
+
+CREATE TABLE quelma.access_log (
+    id bigserial PRIMARY KEY,
+    time timestamptz NOT NULL DEFAULT now(),
+    user_name text NOT NULL,
+    address text NOT NULL,
+    action text NOT NULL,
+    detail text NOT NULL DEFAULT ''
+);
+
+-- Roles are the cluster's, shared by its databases: made once, granted per database.
+DO $$
+BEGIN
+    IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'quelma_collector') THEN
+        CREATE ROLE quelma_collector NOLOGIN;
+    END IF;
+    IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'quelma_web') THEN
+        CREATE ROLE quelma_web NOLOGIN;
+    END IF;
+END $$;
+GRANT USAGE ON SCHEMA quelma TO quelma_collector, quelma_web;
+GRANT SELECT, INSERT, UPDATE, DELETE ON quelma.stations, quelma.members, quelma.measurements,
+    quelma.data_files, quelma.photos, quelma.station_reports TO quelma_collector;
+GRANT SELECT ON quelma.schema_version, quelma.positives_per_day, quelma.latest_per_member
+    TO quelma_collector, quelma_web;
+GRANT SELECT ON quelma.stations, quelma.members, quelma.measurements, quelma.data_files,
+    quelma.photos, quelma.station_reports TO quelma_web;
+GRANT SELECT, INSERT, UPDATE, DELETE ON quelma.web_users, quelma.web_sessions TO quelma_web;
+GRANT SELECT, INSERT ON quelma.access_log TO quelma_web;
+GRANT USAGE ON SEQUENCE quelma.access_log_id_seq TO quelma_web;
+)sql",
 };
 
 constexpr int kLatest = static_cast<int>(std::size(kSteps));

@@ -535,3 +535,33 @@ StationReport ImportStation(pg::Connection& db, pg::Connection& photoDb, const S
         report.failure = photoReport.failure;
     return report;
 }
+
+bool StoreReport(pg::Connection& db, const std::string& station, const StationReport& report) {
+    std::string notes;
+    for (const std::string& note : report.notes)
+        notes += (notes.empty() ? "" : "\n") + note;
+    const pg::Param name = pg::Text(station);
+    pg::Result r = db.Query("SELECT damaged, replaced, notes, failure FROM "
+                            "quelma.station_reports WHERE station = $1",
+                            {name});
+    if (!r)
+        return false;
+    const bool same = PQntuples(r.get()) == 1 &&
+                      pg::Value(r, 0, 0) == std::to_string(report.damaged) &&
+                      pg::Value(r, 0, 1) == std::to_string(report.replaced) &&
+                      pg::Value(r, 0, 2) == notes && pg::Value(r, 0, 3) == report.failure;
+    if (same && !report.Imported())
+        return true;
+    return static_cast<bool>(db.Query(
+        "INSERT INTO quelma.station_reports (station, reported, last_import, new_records, "
+        "new_photos, damaged, replaced, notes, failure) VALUES ($1, now(), CASE WHEN $2 THEN "
+        "now() END, $3, $4, $5, $6, $7, $8) ON CONFLICT (station) DO UPDATE SET reported = "
+        "now(), last_import = coalesce(excluded.last_import, station_reports.last_import), "
+        "new_records = excluded.new_records, new_photos = excluded.new_photos, damaged = "
+        "excluded.damaged, replaced = excluded.replaced, notes = excluded.notes, failure = "
+        "excluded.failure",
+        {name, pg::Text(report.Imported() ? "true" : "false"),
+         pg::Text(std::to_string(report.newRecords)), pg::Text(std::to_string(report.newPhotos)),
+         pg::Text(std::to_string(report.damaged)), pg::Text(std::to_string(report.replaced)),
+         pg::Text(notes), pg::Text(report.failure)}));
+}

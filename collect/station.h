@@ -32,3 +32,8 @@ struct StationReport {
 // Records and members go through `db`, photos at the same time through `photoDb`.
 StationReport ImportStation(pg::Connection& db, pg::Connection& photoDb, const Station& station,
                             Progress& progress);
+
+// Keeps the report in quelma.station_reports for the web's Overview when records or photos
+// came in or the station's troubles changed since the stored report; otherwise writes
+// nothing. False when the database refused it.
+bool StoreReport(pg::Connection& db, const std::string& station, const StationReport& report);

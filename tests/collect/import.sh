@@ -33,12 +33,12 @@ expect_out "has no Quelma schema"
 # --- schema: created once, a second --init writes nothing
 collect --init
 expect_rc 0
-expect_out "schema quelma is at version 1"
+expect_out "schema quelma is at version 2"
 xid="$(next_xid)"
 collect --init
 expect_rc 0
 expect_eq "$(next_xid)" "$xid" "transactions written by a second --init"
-expect_eq "$(q "SELECT version FROM quelma.schema_version")" 1 "schema version"
+expect_eq "$(q "SELECT version FROM quelma.schema_version")" 2 "schema version"
 
 # --- first import
 before="$(snapshot "$WORK")"
@@ -189,4 +189,26 @@ expect_eq "$OUT" "station gate4: 0 new records, 0 photos, 0 damaged files, 1 rep
   Data/Quelma2026.dat: holds 3 records, fewer than the 7 already imported (file replaced?); not imported" \
     "output of --quiet with a replaced file"
 expect_eq "$(q "SELECT count(*) FROM quelma.measurements WHERE station = 'gate4'")" 7 "records of gate4"
+# The report of gate4's troubles is kept for the web, once.
+expect_eq "$(q "SELECT replaced || ' ' || (notes LIKE 'Data/Quelma2026.dat: holds 3 records%') FROM quelma.station_reports
+                WHERE station = 'gate4'")" "1 true" "stored report of gate4"
+
+# --- a database of version 1 (its step, never edited once released, taken from the source)
+# migrates to the current version and keeps what it holds.
+psql_admin -c "CREATE DATABASE ${DB}_v1" >/dev/null
+{
+    echo "CREATE SCHEMA quelma; CREATE TABLE quelma.schema_version (version integer NOT NULL);"
+    echo "INSERT INTO quelma.schema_version VALUES (1);"
+    sed -n '/R"sql(/,/)sql"/p' "$QUELMA_ROOT/collect/schema.cpp" | sed '/)sql"/q' | sed '1d;$d'
+    echo "INSERT INTO quelma.stations VALUES ('old', '/x');"
+} | psql -X -q -v ON_ERROR_STOP=1 -h "$PG_DIR/socket" -d "${DB}_v1" >/dev/null || fail "cannot make a version 1 database"
+CONN="host=$PG_DIR/socket dbname=${DB}_v1"
+collect --init
+expect_rc 0
+"$MAKER" "$WORK/gate9" --members 1 --start "$START" --records 3
+collect --station "gate9=$WORK/gate9"
+expect_rc 0
+expect_eq "$(psql -X -A -t -h "$PG_DIR/socket" -d "${DB}_v1" -c "SELECT (SELECT version FROM quelma.schema_version)
+    || ' ' || string_agg(name, ',' ORDER BY name) || ' ' || (SELECT count(*) FROM quelma.measurements)
+    || ' ' || (SELECT count(*) FROM quelma.web_users) FROM quelma.stations")" "2 gate9,old 3 0" "migrated database"
 echo "collect import: all checks passed"

@@ -1,0 +1,179 @@
+// quelma-web: a signed-in view of the site's results in the collector's database. Every
+// connection acts as the role quelma_web, which reads the measurements and writes only the
+// web's own tables.
+#include "collect/schema.h"
+#include "web/accounts.h"
+#include "web/pages.h"
+#include "web/session.h"
+
+#include <sodium.h>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: quelma-web --db CONNINFO [--listen ADDR:PORT] [--tls-cert FILE --tls-key FILE]\n"
+    "                  [--idle-minutes N] [--behind-proxy]\n"
+    "       quelma-web --db CONNINFO --add-user NAME [--admin]\n"
+    "       quelma-web --db CONNINFO --remove-user NAME\n"
+    "       quelma-web --db CONNINFO --list-users\n";
+
+struct Options {
+    web::Config config;
+    std::string host = "127.0.0.1";
+    int port = 8080;
+    std::string cert, key, addUser, removeUser;
+    bool admin = false, listUsers = false, help = false;
+};
+
+bool ParseListen(const std::string& text, Options& o) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon + 1 == text.size() || colon + 6 < text.size())
+        return false;
+    std::string host = text.substr(0, colon);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    const std::string port = text.substr(colon + 1);
+    if (host.empty() || port.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    o.host = host;
+    o.port = std::stoi(port);
+    return o.port > 0 && o.port < 65536;
+}
+
+bool Parse(const std::vector<std::string>& args, Options& o, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--db") {
+            if (!value(o.config.conninfo))
+                return false;
+        } else if (a == "--listen") {
+            if (!value(v))
+                return false;
+            if (!ParseListen(v, o)) {
+                error = "--listen wants ADDR:PORT, for example 127.0.0.1:8080";
+                return false;
+            }
+        } else if (a == "--tls-cert") {
+            if (!value(o.cert))
+                return false;
+        } else if (a == "--tls-key") {
+            if (!value(o.key))
+                return false;
+        } else if (a == "--idle-minutes") {
+            if (!value(v))
+                return false;
+            if (v.empty() || v.size() > 5 || v.find_first_not_of("0123456789") != v.npos ||
+                std::stoi(v) < 1) {
+                error = "--idle-minutes wants a whole number of minutes, at least 1";
+                return false;
+            }
+            o.config.idleMinutes = std::stoi(v);
+        } else if (a == "--add-user") {
+            if (!value(o.addUser))
+                return false;
+        } else if (a == "--remove-user") {
+            if (!value(o.removeUser))
+                return false;
+        } else if (a == "--admin") {
+            o.admin = true;
+        } else if (a == "--behind-proxy") {
+            o.config.behindProxy = true;
+        } else if (a == "--list-users") {
+            o.listUsers = true;
+        } else if (a == "--help") {
+            o.help = true;
+        } else {
+            error = "unknown argument " + a;
+            return false;
+        }
+    }
+    if (o.help)
+        return true;
+    const int commands = !o.addUser.empty() + !o.removeUser.empty() + o.listUsers;
+    if (o.config.conninfo.empty())
+        error = "--db is required";
+    else if (commands > 1)
+        error = "--add-user, --remove-user and --list-users go alone";
+    else if (o.admin && o.addUser.empty())
+        error = "--admin goes with --add-user";
+    else if (o.cert.empty() != o.key.empty())
+        error = "--tls-cert and --tls-key go together";
+    o.config.tls = !o.cert.empty();
+    return error.empty();
+}
+
+int Fatal(const std::string& message) {
+    std::fprintf(stderr, "quelma-web: %s\n", message.c_str());
+    return 2;
+}
+
+httplib::Server* g_server = nullptr;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    std::string error;
+    if (!Parse(std::vector<std::string>(argv + 1, argv + argc), o, error)) {
+        std::fprintf(stderr, "quelma-web: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    if (o.help) {
+        std::printf("%s", kUsage);
+        return 0;
+    }
+    if (sodium_init() < 0)
+        return Fatal("libsodium cannot start");
+    pg::Connection db(o.config.conninfo);
+    if (!db.Ok())
+        return Fatal("cannot connect to the database: " + db.Error());
+    if (!web::ActAsWebRole(db, error))
+        return Fatal("cannot act as the role quelma_web (GRANT quelma_web TO the login role, "
+                     "after quelma-collect --init): " +
+                     error);
+    if (!schema::CheckCurrent(db, error))
+        return Fatal(error);
+    if (!o.addUser.empty())
+        return accounts::Add(db, o.addUser, o.admin);
+    if (!o.removeUser.empty())
+        return accounts::Remove(db, o.removeUser);
+    if (o.listUsers)
+        return accounts::List(db);
+
+    std::unique_ptr<httplib::Server> server;
+    if (o.config.tls) {
+        auto tls = std::make_unique<httplib::SSLServer>(o.cert.c_str(), o.key.c_str());
+        if (!tls->is_valid())
+            return Fatal("cannot use the certificate " + o.cert + " with the key " + o.key);
+        server = std::move(tls);
+    } else {
+        server = std::make_unique<httplib::Server>();
+    }
+    web::AddRoutes(*server, o.config);
+    if (!server->bind_to_port(o.host, o.port))
+        return Fatal("cannot listen on " + o.host + ":" + std::to_string(o.port));
+    g_server = server.get();
+    // SIGTERM and Ctrl+C stop the server between requests.
+    std::signal(SIGTERM, [](int) { g_server->stop(); });
+    std::signal(SIGINT, [](int) { g_server->stop(); });
+    std::printf("quelma-web listening on %s://%s:%d\n", o.config.tls ? "https" : "http",
+                o.host.c_str(), o.port);
+    std::fflush(stdout);
+    server->listen_after_bind();
+    return 0;
+}
