@@ -167,6 +167,13 @@ CivilDate CResult::PickerDate(int id) const {
     return date;
 }
 
+std::string CResult::Title() const {
+    std::string title(static_cast<size_t>(GetWindowTextLengthA(hwnd())) + 1, '\0');
+    title.resize(
+        static_cast<size_t>(GetWindowTextA(hwnd(), title.data(), static_cast<int>(title.size()))));
+    return title;
+}
+
 void CResult::SetTitleToFile(const std::string& path) {
     SetWindowTextA(hwnd(), ("Quelma " + path).c_str());
 }
@@ -280,6 +287,9 @@ void CResult::OnFilter() {
         break;
     case ResultRows::Applied::NoMemory:
         fw::MessageBox(hwnd(), "Not enough memory to filter the result list");
+        break;
+    case ResultRows::Applied::ReloadFailed:
+        fw::MessageBox(hwnd(), "Not enough memory to show the whole result list");
         break;
     case ResultRows::Applied::Unchanged:
         break;

@@ -34,6 +34,8 @@ class CResult : public fw::Dialog {
     virtual void EndPrint(HDC dc, ResultPrintInfo& info);
 
     CResultList& RecordList() { return m_List; }
+    // The whole window title ("Quelma " and the shown data file's path), never cut.
+    std::string Title() const;
     CPhotoButton& PhotoControl() { return m_Photo; }
     const PrintMetrics& PrintState() const { return m_Print; }
     // Why the latest BeginPrint refused the printer.
