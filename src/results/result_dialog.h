@@ -54,7 +54,6 @@ class CResult : public fw::Dialog {
   private:
     void AttachButtons();
     void PlacePhoto();
-    void RememberLayout();
     void ShowLoadedSet();
     void RefreshRows();
     void OnFilter();
@@ -71,10 +70,6 @@ class CResult : public fw::Dialog {
     HICON Icon = nullptr; // shared resource icon, not destroyed
     int Filling = 0;
     int Ready = 0;
-    int DialogHeight0 = 0;
-    int ListHeight0 = 0;
-    int DialogWidth0 = 0;
-    int ListWidth0 = 0;
     float ColumnUnit = 0.0f;
     PrintMetrics m_Print;
     fw::Font m_PrintFont; // of the job under way
