@@ -1,7 +1,9 @@
 // quelma-sheet.exe "<workbook>": a stand-in for the spreadsheet program the export drives.
 // It answers DDE as service "Excel" with each open workbook's full path as topic and logs
 // every poke. Environment: QUELMA_SHEET_LOG (log file; default "<workbook>.log"),
-// QUELMA_SHEET_IDLE_SECONDS (exit after this long without DDE traffic; default 300).
+// QUELMA_SHEET_IDLE_SECONDS (exit after this long without DDE traffic; default 300),
+// QUELMA_SHEET_POKE_DELAY_MS (wait before answering each poke; default 0) and
+// QUELMA_SHEET_REFUSE (items whose pokes are refused, comma-separated, e.g. "r3c2,r4c1").
 // A second start hands its workbook to the running program and ends, as a spreadsheet
 // program does.
 #include "sheet_server.h"
@@ -67,6 +69,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return 2;
     }
     g_sheet->SetObserver(ShowSheetEvent);
+    const std::string delay = Env("QUELMA_SHEET_POKE_DELAY_MS");
+    g_sheet->SetPokeRules(
+        delay.empty() ? 0 : static_cast<DWORD>(std::strtoul(delay.c_str(), nullptr, 10)),
+        Env("QUELMA_SHEET_REFUSE"));
     OnWorkbookForwarded(OpenForwarded);
     const std::string idle = Env("QUELMA_SHEET_IDLE_SECONDS");
     const long idleSeconds = idle.empty() ? 300 : std::strtol(idle.c_str(), nullptr, 10);

@@ -130,7 +130,10 @@ HDDEDATA SheetServer::Handle(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ h
     case XTYP_POKE: {
         const std::string topic = Text(hsz1);
         const std::string item = Text(hsz2);
-        if (format != CF_TEXT || !IsOpenWorkbook(topic)) {
+        if (pokeDelayMs_)
+            Sleep(pokeDelayMs_);
+        if (format != CF_TEXT || !IsOpenWorkbook(topic) ||
+            refused_.find("," + item + ",") != std::string::npos) {
             Log(topic, {"REFUSED", topic, item});
             return reinterpret_cast<HDDEDATA>(DDE_FNOTPROCESSED);
         }

@@ -31,6 +31,12 @@ class SheetServer {
         observer_ = std::move(observer);
     }
     DWORD LastActivity() const { return lastActivity_; }
+    // A spreadsheet slowed down or picky: each poke waits `delayMs` before its answer, and
+    // pokes to the items named in `refused` (comma-separated, e.g. "r3c2,r4c1") are refused.
+    void SetPokeRules(DWORD delayMs, std::string refused) {
+        pokeDelayMs_ = delayMs;
+        refused_ = "," + refused + ",";
+    }
 
   private:
     static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conv, HSZ hsz1, HSZ hsz2,
@@ -47,4 +53,6 @@ class SheetServer {
     std::map<HCONV, std::string> topics_;
     std::function<void(const std::string&)> observer_;
     DWORD lastActivity_ = GetTickCount();
+    DWORD pokeDelayMs_ = 0;
+    std::string refused_;
 };

@@ -2,6 +2,7 @@
 
 #include "app/quelma_view.h"
 #include "framework/app.h"
+#include "framework/busy_wait.h"
 #include "controls/tc_toolbar.h"
 #include "res/resource.h"
 
@@ -54,6 +55,10 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
         return OnCreate() ? 0 : -1;
     case WM_CLOSE:
+        // A step that holds the windows (the spreadsheet export) ends first; it still
+        // reaches the Result window.
+        if (fw::InputBlock::PutOffClose(hwnd()))
+            return 0;
         // Deleting the modeless dialogs first destroys their windows (and stops the camera)
         // while the frame still exists.
         if (view_)

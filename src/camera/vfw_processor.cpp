@@ -74,8 +74,29 @@ CVFWImageProcessor::~CVFWImageProcessor() {
 }
 
 void CVFWImageProcessor::ClearError() {
-    m_nError = 0;
-    m_strError.clear();
+    SetError(0, {});
+}
+
+void CVFWImageProcessor::SetError(int32_t error, std::string text) {
+    MutexLock lock(m_lock.Get());
+    m_nError = error;
+    m_strError = std::move(text);
+}
+
+void CVFWImageProcessor::SetErrorIfNone(int32_t error) {
+    MutexLock lock(m_lock.Get());
+    if (m_nError == 0)
+        m_nError = error;
+}
+
+int32_t CVFWImageProcessor::Error() const {
+    MutexLock lock(m_lock.Get());
+    return m_nError;
+}
+
+std::string CVFWImageProcessor::ErrorText() const {
+    MutexLock lock(m_lock.Get());
+    return m_strError;
 }
 
 CVFWImageProcessor* CVFWImageProcessor::FromCapWnd(HWND hwnd) {
@@ -151,27 +172,25 @@ BOOL CVFWImageProcessor::Initialize() {
             return connected;
     }
 
-    if (m_nError == 0)
-        m_nError = kCamErrorGeneral;
+    SetErrorIfNone(kCamErrorGeneral);
     // Shutdown clears the error; the caller still wants to know why the start failed.
-    const int32_t error = m_nError;
-    std::string text = m_strError;
+    const int32_t error = Error();
+    std::string text = ErrorText();
     Shutdown();
-    m_nError = error;
-    m_strError = std::move(text);
+    SetError(error, std::move(text));
     return FALSE;
 }
 
 BOOL CVFWImageProcessor::ConnectDriver() {
     ClearError();
     if (g_nCapDrivers == 0) {
-        m_nError = kCamErrorNoDriver;
+        SetError(kCamErrorNoDriver);
         return FALSE;
     }
     if (m_nConnectState == 0)
         return TRUE;
     if (!m_hCapWnd) {
-        m_nError = kCamErrorGeneral;
+        SetError(kCamErrorGeneral);
         return FALSE;
     }
 
@@ -183,8 +202,7 @@ BOOL CVFWImageProcessor::ConnectDriver() {
     const LRESULT connected =
         vfw::Send(m_hCapWnd, vfw::kDriverConnect, static_cast<WPARAM>(g_CapDriverIndex[0]));
     if (!connected) {
-        if (m_nError == 0)
-            m_nError = kCamErrorGeneral;
+        SetErrorIfNone(kCamErrorGeneral);
         return FALSE;
     }
 
@@ -210,7 +228,7 @@ BOOL CVFWImageProcessor::ConnectDriver() {
 BOOL CVFWImageProcessor::AttachPreview(HWND parent, int x, int y, int width, int height) {
     ClearError();
     if (!m_hCapWnd) {
-        m_nError = kCamErrorGeneral;
+        SetError(kCamErrorGeneral);
         return FALSE;
     }
     SetParent(m_hCapWnd, parent);
@@ -264,7 +282,7 @@ BOOL CVFWImageProcessor::GrabFrame(std::unique_ptr<uint8_t[]>* frame, uint32_t* 
     if (layout.Valid() && m_hCapWnd && frame)
         buffer.reset(new (std::nothrow) uint8_t[layout.total]());
     if (!buffer) {
-        m_nError = kCamErrorGeneral;
+        SetError(kCamErrorGeneral);
         return FALSE;
     }
     std::memcpy(buffer.get(), &m_bmi, sizeof m_bmi);
@@ -281,8 +299,7 @@ BOOL CVFWImageProcessor::GrabFrame(std::unique_ptr<uint8_t[]>* frame, uint32_t* 
     if (!delivered) {
         if (size)
             *size = 0;
-        if (m_nError == 0)
-            m_nError = kCamErrorGeneral;
+        SetErrorIfNone(kCamErrorGeneral);
         return FALSE;
     }
     *frame = std::move(buffer);
@@ -294,7 +311,7 @@ BOOL CVFWImageProcessor::SaveImage(const char* path) {
     std::unique_ptr<uint8_t[]> frame;
     uint32_t size = 0;
     if (!path) {
-        m_nError = kCamErrorGeneral;
+        SetError(kCamErrorGeneral);
         return FALSE;
     }
     if (!GrabFrame(&frame, &size))
@@ -304,14 +321,14 @@ BOOL CVFWImageProcessor::SaveImage(const char* path) {
     // a partial photo under the real name.
     const std::string scratch = ScratchPhotoPath(path);
     if (scratch.empty()) {
-        m_nError = kCamErrorGeneral;
+        SetError(kCamErrorGeneral);
         return FALSE;
     }
     fw::UniqueHandle file(CreateFileA(scratch.c_str(), GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
-        m_nError = kCamErrorGeneral;
+        SetError(kCamErrorGeneral);
         return FALSE;
     }
 
@@ -326,7 +343,7 @@ BOOL CVFWImageProcessor::SaveImage(const char* path) {
     const bool closed = CloseHandle(file.Release()) != 0;
     if (!written || !closed || !MoveFileExA(scratch.c_str(), path, MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileA(scratch.c_str());
-        m_nError = kCamErrorGeneral;
+        SetError(kCamErrorGeneral);
         return FALSE;
     }
     return TRUE;
@@ -366,8 +383,7 @@ LRESULT CALLBACK CVFWImageProcessor::OnCapError(HWND hwnd, int id, LPCSTR text) 
     CVFWImageProcessor* self = FromCapWnd(hwnd);
     if (!self)
         return TRUE;
-    self->m_nError = id;
-    self->m_strError = text ? text : "";
+    self->SetError(id, text ? text : "");
     return TRUE;
 }
 

@@ -37,9 +37,11 @@ class CVFWImageProcessor {
     // The frame buffer (header, colour entries, image) is the caller's on success.
     BOOL GrabFrame(std::unique_ptr<uint8_t[]>* frame, uint32_t* size = nullptr);
     BOOL SaveImage(const char* path);
+    int32_t Error() const;
+    std::string ErrorText() const;
 
     HWND m_hCapWnd = nullptr;
-    fw::UniqueHandle m_lock;    // guards m_pDest and m_nDestSize
+    fw::UniqueHandle m_lock;    // guards m_pDest, m_nDestSize, m_nError and m_strError
     fw::UniqueHandle m_evFrame; // auto-reset: window created, or a frame delivered
     fw::UniqueHandle m_evStop;  // auto-reset: stop a running sequence capture
     DibHeader m_bmi{};
@@ -48,6 +50,8 @@ class CVFWImageProcessor {
     fw::UniqueHandle m_pThread;
     DWORD m_nThreadId = 0;
     int32_t m_nConnectState = -1;
+    // Written by the driver's error callback on the capture thread too: guarded by m_lock,
+    // read through Error() and ErrorText().
     int32_t m_nError = 0;
     std::string m_strError;
 
@@ -63,6 +67,8 @@ class CVFWImageProcessor {
     static DWORD WINAPI CaptureThreadProc(LPVOID param);
     static CVFWImageProcessor* FromCapWnd(HWND hwnd);
     void ClearError();
+    void SetError(int32_t error, std::string text = {});
+    void SetErrorIfNone(int32_t error);
     void SetCallbacks(bool on);
     void ProbeDrivers();
     void CopyPalette(uint8_t* frame, const FrameLayout& layout);

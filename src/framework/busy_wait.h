@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace fw {
 
 // Returns after `ms` milliseconds. Meanwhile windows repaint and timers run, messages sent
@@ -38,6 +40,30 @@ class BusyFlag {
 
   private:
     bool& flag_;
+};
+
+// Keeps the operator's input away from this thread's windows for the scope of a long step
+// that waits in message loops it does not own (a DDE transaction runs one): each enabled
+// visible top-level window is disabled, so it still paints but takes no clicks or keys, and
+// the wait cursor shows. At the end input queued meanwhile is dropped, the windows are
+// enabled again, and a close asked for meanwhile (PutOffClose) is carried out.
+class InputBlock {
+  public:
+    InputBlock();
+    ~InputBlock();
+    InputBlock(const InputBlock&) = delete;
+    InputBlock& operator=(const InputBlock&) = delete;
+
+    static bool Active();
+    // For a window's WM_CLOSE: true when a block is active and the close was put off until
+    // it ends; the window must then not close now.
+    static bool PutOffClose(HWND hwnd);
+
+  private:
+    WaitCursor cursor_;
+    std::vector<HWND> disabled_;
+    HWND active_;
+    HWND focus_;
 };
 
 } // namespace fw

@@ -137,13 +137,17 @@ class Module {
   public:
     Module() = default;
     explicit Module(const char* name) : h_(LoadLibraryA(name)) {}
-    ~Module() {
-        if (h_)
-            FreeLibrary(h_);
-    }
+    explicit Module(HMODULE h) : h_(h) {}
+    ~Module() { Reset(); }
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
     HMODULE Get() const { return h_; }
+    // Frees the module held and holds `h` instead.
+    void Reset(HMODULE h = nullptr) {
+        if (h_)
+            FreeLibrary(h_);
+        h_ = h;
+    }
     // Typed GetProcAddress; null when the module or the export is missing.
     template <typename F> F Proc(const char* name) const {
         return h_ ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(h_, name)))

@@ -34,14 +34,6 @@ template <size_t N> void CopyField(char (&out)[N + 1], const char (&field)[N]) {
     out[N] = '\0';
 }
 
-SIZE NormalSize(HWND hwnd) {
-    WINDOWPLACEMENT placement{};
-    placement.length = sizeof placement;
-    GetWindowPlacement(hwnd, &placement);
-    const RECT& r = placement.rcNormalPosition;
-    return {r.right - r.left, r.bottom - r.top};
-}
-
 } // namespace
 
 CMeasure::CMeasure(HWND viewWnd, HFONT displayFont)
@@ -92,7 +84,7 @@ BOOL CMeasure::OnInitDialog() {
     m_List.InitRecordColumns(ColumnUnit);
     m_List.FillRows();
 
-    RememberLayout();
+    m_List.RememberLayout();
 
     m_Photo.Attach(hwnd(), kPhotoControl);
     SetWindowPos(m_Photo.hwnd(), nullptr, 0, 0, kPhotoWidth, kPhotoHeight,
@@ -109,15 +101,6 @@ BOOL CMeasure::OnInitDialog() {
     m_bInitDone = 1;
     SetTimer(hwnd(), kCardTimer, kCardPollMs, nullptr);
     return TRUE;
-}
-
-void CMeasure::RememberLayout() {
-    const SIZE dialog = NormalSize(hwnd());
-    const SIZE list = NormalSize(m_List.hwnd());
-    m_nInitDialogHeight = dialog.cy;
-    m_nInitListHeight = list.cy;
-    m_nInitDialogWidth = dialog.cx;
-    m_nInitListWidth = list.cx;
 }
 
 void CMeasure::ShowSettingTexts() {
@@ -180,12 +163,7 @@ void CMeasure::OnTimer(UINT_PTR id) {
 void CMeasure::OnSize(UINT type, int, int) {
     if (!m_bInitDone || type == SIZE_MINIMIZED)
         return;
-    RECT dialog{};
-    GetWindowRect(hwnd(), &dialog);
-    const int width = m_nInitListWidth + (dialog.right - dialog.left) - m_nInitDialogWidth;
-    const int height = m_nInitListHeight + (dialog.bottom - dialog.top) - m_nInitDialogHeight;
-    SetWindowPos(m_List.hwnd(), nullptr, 0, 0, std::max(width, 0), std::max(height, 0),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_List.FollowDialogSize();
 }
 
 void CMeasure::PollCardReader() {

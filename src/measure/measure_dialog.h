@@ -52,7 +52,6 @@ class CMeasure : public fw::Dialog, private MeasureEffects {
     void OnRxLine();
     void PollCardReader();
     void ShowTotal();
-    void RememberLayout();
 
     // What the measurement state machine asks of the dialog.
     void ShowStatus(const char* text) override;
@@ -70,10 +69,6 @@ class CMeasure : public fw::Dialog, private MeasureEffects {
 
     int m_bInitDone = 0;
     float ColumnUnit = 0.0f;
-    int m_nInitDialogHeight = 0;
-    int m_nInitListHeight = 0;
-    int m_nInitDialogWidth = 0;
-    int m_nInitListWidth = 0;
     HICON m_hIcon = nullptr; // shared resource icon, not destroyed
     CMeasureList m_List;
     CImageButton m_StartButton;

@@ -2,17 +2,15 @@
 // are formatted from the record table when the list draws them.
 #pragma once
 
-#include "controls/gls_list_ctrl.h"
+#include "results/record_list.h"
 #include "measure/measure_rows.h"
 
 #include <windows.h>
 
-class CMeasureList : public CGLSListCtrl {
+class CMeasureList : public CRecordList {
   public:
     CMeasureList();
 
-    // Ten columns, widths from the dialog's column unit, and the list's extended styles.
-    void InitRecordColumns(float columnUnit);
     // One row per record of the table, newest at the top.
     void FillRows();
     // The newest record of the table as a new top row.
@@ -20,10 +18,10 @@ class CMeasureList : public CGLSListCtrl {
     // Renumbers and reformats every row.
     void RefreshRecordRows();
 
-    // LVN_GETDISPINFO of this list; true when it was one.
-    bool OnNotify(const NMHDR& header);
-
     const MeasureRows& Rows() const { return rows_; }
+
+  protected:
+    size_t CellText(int row, int column, char* out, size_t size) const override;
 
   private:
     void SyncCount();

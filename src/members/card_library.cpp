@@ -1,6 +1,47 @@
 #include "members/card_library.h"
 
-CardLibrary::CardLibrary(const char* fileName) : module_(fileName) {
+#include <cstring>
+
+namespace {
+
+std::string FolderOf(const char* path) {
+    const char* slash = std::strrchr(path, '\\');
+    return slash ? std::string(path, static_cast<size_t>(slash - path) + 1) : std::string();
+}
+
+// The program's folder and System32 only: a library planted in the current folder or on the
+// PATH is never loaded. Systems without these search flags (Windows 7 without KB2533623)
+// refuse them with ERROR_INVALID_PARAMETER; there the two folders are named in full.
+HMODULE LoadFromTrustedFolders(const char* fileName) {
+    constexpr DWORD kSearch = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+    if (HMODULE module = LoadLibraryExA(fileName, nullptr, kSearch))
+        return module;
+    if (GetLastError() != ERROR_INVALID_PARAMETER)
+        return nullptr;
+    char exe[MAX_PATH] = {};
+    char system[MAX_PATH] = {};
+    const DWORD exeLength = GetModuleFileNameA(nullptr, exe, sizeof exe);
+    const UINT systemLength = GetSystemDirectoryA(system, sizeof system);
+    const std::string folders[] = {
+        exeLength > 0 && exeLength < sizeof exe ? FolderOf(exe) : std::string(),
+        systemLength > 0 && systemLength < sizeof system ? std::string(system) + "\\"
+                                                         : std::string()};
+    for (const std::string& folder : folders) {
+        if (folder.empty())
+            continue;
+        const std::string path = folder + fileName;
+        if (HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH))
+            return module;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool CardLibrary::Load() {
+    if (loaded_)
+        return true;
+    module_.Reset(LoadFromTrustedFolders(fileName_.c_str()));
     open_ = module_.Proc<OpenFn>("ACR120_Open");
     select_ = module_.Proc<SelectFn>("ACR120_Select");
     login_ = module_.Proc<LoginFn>("ACR120_Login");
@@ -9,10 +50,13 @@ CardLibrary::CardLibrary(const char* fileName) : module_(fileName) {
     writeUserPort_ = module_.Proc<WriteUserPortFn>("ACR120_WriteUserPort");
     // A library missing any entry is not the reader's: use none of it.
     loaded_ = open_ && select_ && login_ && read_ && write_ && writeUserPort_;
+    if (!loaded_)
+        module_.Reset();
+    return loaded_;
 }
 
-int16_t CardLibrary::Open(int16_t port) const {
-    return loaded_ ? open_(port) : kMissing;
+int16_t CardLibrary::Open(int16_t port) {
+    return Load() ? open_(port) : kMissing;
 }
 
 int16_t CardLibrary::Select(int16_t handle, uint8_t& type, uint8_t& serialLength,

@@ -7,6 +7,7 @@
 #include "framework/handles.h"
 
 #include <cstdint>
+#include <string>
 
 inline constexpr char kCardLibraryName[] = "ACR120U.dll";
 
@@ -24,14 +25,18 @@ class CardLibrary {
     static constexpr int16_t kMissing = -1; // status of any call when the library is absent
     static constexpr int kSerialRoom = 12;
 
-    explicit CardLibrary(const char* fileName = kCardLibraryName);
+    // Nothing is loaded yet: the library is looked for by the first Open, that is only
+    // once the card system is switched on.
+    explicit CardLibrary(const char* fileName = kCardLibraryName) : fileName_(fileName) {}
     CardLibrary(const CardLibrary&) = delete;
     CardLibrary& operator=(const CardLibrary&) = delete;
 
     // True when the library and all six entries were found.
     bool Loaded() const { return loaded_; }
 
-    int16_t Open(int16_t port) const;
+    // Loads the library (if not yet loaded) from the program's folder or the system folder
+    // only, then opens the reader.
+    int16_t Open(int16_t port);
     int16_t Select(int16_t handle, uint8_t& type, uint8_t& serialLength,
                    uint8_t (&serial)[kSerialRoom]) const;
     int16_t Login(int16_t handle, uint8_t sector, uint8_t keyType, uint8_t storedKey,
@@ -41,6 +46,9 @@ class CardLibrary {
     void WriteUserPort(int16_t handle, uint8_t value) const;
 
   private:
+    bool Load();
+
+    std::string fileName_;
     fw::Module module_;
     OpenFn open_ = nullptr;
     SelectFn select_ = nullptr;

@@ -32,7 +32,7 @@ bool EnterSector(const CardLibrary& library, int16_t handle, int n, const CardKe
 
 } // namespace
 
-int CNCIDCard::Open() const {
+int CNCIDCard::Open() {
     return library_.Open(0);
 }
 

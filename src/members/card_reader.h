@@ -19,7 +19,7 @@ class CNCIDCard {
     explicit CNCIDCard(const char* libraryName = kCardLibraryName) : library_(libraryName) {}
 
     // Opens reader port 0; the handle, or a negative value (also when the library is absent).
-    int Open() const;
+    int Open();
 
     // True for a card of an accepted type with a 4-byte serial, which goes into CardSerial.
     // Nothing else of the identity changes.

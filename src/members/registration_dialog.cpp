@@ -2,6 +2,7 @@
 
 #include "framework/message_box.h"
 #include "members/card_reader.h"
+#include "members/member_columns.h"
 #include "members/registration_ids.h"
 #include "res/resource.h"
 #include "storage/config_file.h"
@@ -16,12 +17,6 @@ using namespace registration_ids;
 
 constexpr int kRowTextChars = 255;
 constexpr COLORREF kBlue = RGB(0, 0, 255);
-
-struct MemberColumn {
-    const char* heading;
-    int widthFactor;
-};
-constexpr MemberColumn kColumns[] = {{"NO", 7}, {"ID", 10}, {"Name", 20}};
 
 std::string FieldText(const char* field, size_t length) {
     return std::string(field, length);
@@ -91,20 +86,7 @@ BOOL CRegistration::OnInitDialog() {
 }
 
 void CRegistration::InitMemberColumns() {
-    const int unit = static_cast<int>(ColumnUnit) + 1;
-    for (int i = 0; i < 3; ++i) {
-        LVCOLUMNA column{};
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = kColumns[i].widthFactor * unit;
-        column.pszText = const_cast<char*>(kColumns[i].heading);
-        column.iSubItem = i;
-        SendMessageA(m_List.hwnd(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(i),
-                     reinterpret_cast<LPARAM>(&column));
-    }
-    const DWORD styles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB;
-    SendMessageA(m_List.hwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
-    SendMessageA(m_List.hwnd(), LVM_SETSELECTIONMARK, 0, 0);
+    InsertMemberColumns(m_List, ColumnUnit);
 }
 
 void CRegistration::InsertMemberRow(const MemberEntry& entry, int row) {

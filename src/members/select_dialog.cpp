@@ -1,5 +1,6 @@
 #include "members/select_dialog.h"
 
+#include "members/member_columns.h"
 #include "res/resource.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
@@ -15,12 +16,6 @@ namespace {
 
 constexpr int kList = 1000;
 constexpr int kDigits = 1033; // "1234567890", invisible: its width measures ten digits
-
-struct SelectColumn {
-    const char* heading;
-    int widthFactor;
-};
-constexpr SelectColumn kColumns[] = {{"NO", 7}, {"ID", 10}, {"Name", 20}};
 
 // The members in the list's rows: the first MemberCount slots, never past the table.
 int ListedMembers() {
@@ -50,20 +45,7 @@ BOOL CSelect::OnInitDialog() {
 }
 
 void CSelect::InsertColumns() {
-    const int unit = static_cast<int>(ColumnUnit) + 1;
-    for (int i = 0; i < 3; ++i) {
-        LVCOLUMNA column{};
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = kColumns[i].widthFactor * unit;
-        column.pszText = const_cast<char*>(kColumns[i].heading);
-        column.iSubItem = i;
-        SendMessageA(m_List.hwnd(), LVM_INSERTCOLUMNA, static_cast<WPARAM>(i),
-                     reinterpret_cast<LPARAM>(&column));
-    }
-    const DWORD styles = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB;
-    SendMessageA(m_List.hwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
-    SendMessageA(m_List.hwnd(), LVM_SETSELECTIONMARK, 0, 0);
+    InsertMemberColumns(m_List, ColumnUnit);
 }
 
 void CSelect::FillRows() {

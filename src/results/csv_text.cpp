@@ -1,6 +1,7 @@
 #include "results/csv_text.h"
 
 #include "results/record_cells.h"
+#include "results/workbook_path.h"
 
 namespace {
 constexpr size_t kMaxPath = 260;
@@ -25,7 +26,8 @@ std::string ResultListCsv(int rowCount,
         for (int column = 0; column < kRecordColumnCount; ++column) {
             if (column)
                 text += ',';
-            text += CsvField(row < 0 ? kRecordColumns[column].heading : cell(row, column));
+            text += CsvField(row < 0 ? kRecordColumns[column].heading
+                                     : FormulaSafeCell(column, cell(row, column)));
         }
         text += "\r\n";
     }
@@ -33,18 +35,7 @@ std::string ResultListCsv(int rowCount,
 }
 
 std::string CsvPathForTitle(const std::string& windowTitle) {
-    const size_t blank = windowTitle.find(' ');
-    std::string path = blank == std::string::npos ? windowTitle : windowTitle.substr(blank + 1);
-    const size_t nameStart = path.find_last_of("\\/:");
-    const size_t name = nameStart == std::string::npos ? 0 : nameStart + 1;
-    if (name >= path.size())
-        return "";
-    const size_t dot = path.rfind('.');
-    if (dot != std::string::npos && dot >= name)
-        path.resize(dot);
-    if (path.size() == name)
-        return "";
-    path += ".csv";
+    const std::string path = ShownFileWithExtension(windowTitle, ".csv");
     return path.size() < kMaxPath ? path : "";
 }
 

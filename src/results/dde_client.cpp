@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <vector>
 
 CDDECli g_DdeClient;
 
@@ -25,6 +26,21 @@ DdeConnectTiming& Timing() {
 // The client acts on nothing the server sends.
 HDDEDATA CALLBACK DdeCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
     return nullptr;
+}
+
+// Row by row, ten cells each, as the spreadsheet must take them.
+std::vector<std::string> CopyCells(int rowCount, const ExportCellSource& cell) {
+    std::vector<std::string> cells;
+    cells.reserve(static_cast<size_t>(rowCount > 0 ? rowCount : 0) * kCellsPerRow);
+    for (int r = 0; r < rowCount; ++r) {
+        for (int k = 0; k < kCellsPerRow; ++k) {
+            std::string text = FormulaSafeCell(k, cell ? cell(r, k) : std::string());
+            if (text.size() > kCellTextSize - 1)
+                text.resize(kCellTextSize - 1);
+            cells.push_back(std::move(text));
+        }
+    }
+    return cells;
 }
 
 } // namespace
@@ -112,10 +128,12 @@ bool CDDECli::Poke(const std::string& item, const std::string& text) {
                                          itemHandle, CF_TEXT, XTYP_POKE, kPokeTimeoutMs, &result);
     DdeFreeStringHandle(Instance, itemHandle);
     if (!done) {
-        DdeGetLastError(Instance); // a refused cell is passed over
+        DdeGetLastError(Instance); // clears the error; the caller counts the refusal
         return false;
     }
-    return true;
+    // The low word holds the server's acknowledgement flags; some DDE libraries report a
+    // negative acknowledgement only there.
+    return (LOWORD(result) & DDE_FACK) != 0;
 }
 
 ExportResult CDDECli::ExportRows(HWND owner, const std::string& windowTitle, int rowCount,
@@ -139,13 +157,17 @@ ExportResult CDDECli::ExportRows(HWND owner, const std::string& windowTitle, int
     }
     std::fclose(probe);
 
-    const std::string workbook = WorkbookPath(windowTitle.substr(0, kCellTextSize - 1));
+    const std::string workbook = WorkbookPath(windowTitle);
     if (workbook.empty()) {
         fw::MessageBox(owner, "No workbook name can be made from the window title");
         return outcome;
     }
     // An existing workbook is kept as it is: the operator may have saved work in it.
     CopyFileA(templatePath.c_str(), workbook.c_str(), TRUE);
+
+    // The cells as they are now: whatever the list does while the pokes wait for the
+    // spreadsheet, the sheet gets one consistent list.
+    const std::vector<std::string> cells = CopyCells(rowCount, cell);
 
     Service = "Excel";
     Topic = workbook;
@@ -155,16 +177,18 @@ ExportResult CDDECli::ExportRows(HWND owner, const std::string& windowTitle, int
         return outcome;
     }
     outcome.connected = true;
-    for (int r = 0; r < rowCount; ++r) {
-        for (int k = 0; k < kCellsPerRow; ++k) {
-            std::string text = cell ? cell(r, k) : std::string();
-            if (text.size() > kCellTextSize - 1)
-                text.resize(kCellTextSize - 1);
-            if (Poke(CellItemName(r, k), text))
-                ++outcome.pokesSent;
-            else
-                ++outcome.pokesFailed;
-        }
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const int r = static_cast<int>(i / kCellsPerRow), k = static_cast<int>(i % kCellsPerRow);
+        if (Poke(CellItemName(r, k), cells[i]))
+            ++outcome.pokesSent;
+        else
+            ++outcome.pokesFailed;
+    }
+    if (outcome.pokesFailed > 0) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%d of %d cells were not accepted by the spreadsheet",
+                      outcome.pokesFailed, outcome.pokesSent + outcome.pokesFailed);
+        fw::MessageBox(owner, text);
     }
     return outcome;
 }

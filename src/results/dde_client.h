@@ -40,8 +40,9 @@ class CDDECli : public fw::Window {
 
     // The "Excel" button: copies the template beside the shown data file (named from
     // `windowTitle`) unless a workbook is there already, opens it and pokes `rowCount`
-    // rows of ten cells from sheet row 3 on. While one export runs, another returns at once
-    // with nothing done.
+    // rows of ten cells from sheet row 3 on. The cells are read before the connection
+    // (cut to 255 characters, formula-safe); cells the spreadsheet refuses are reported
+    // once at the end. While one export runs, another returns at once with nothing done.
     ExportResult ExportRows(HWND owner, const std::string& windowTitle, int rowCount,
                             const ExportCellSource& cell);
 

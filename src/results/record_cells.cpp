@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 const RecordColumn kRecordColumns[kRecordColumnCount] = {
     {"NO", 7},    {"ID", 10},  {"Name", 20}, {"Result", 12}, {"Date", 10},
@@ -85,4 +86,12 @@ size_t FormatRecordCell(const MeasureRecord& record, int row, int column, LowHiR
     default:
         return 0;
     }
+}
+
+std::string FormulaSafeCell(int column, std::string text) {
+    const bool named = column == 1 || column == 2 || column == 9;
+    if (named && !text.empty() &&
+        std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos)
+        text.insert(text.begin(), '\'');
+    return text;
 }

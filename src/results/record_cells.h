@@ -5,6 +5,7 @@
 #include "storage/records.h"
 
 #include <cstddef>
+#include <string>
 
 constexpr int kRecordColumnCount = 10;
 constexpr size_t kCellTextSize = 256; // at most 255 characters and the zero
@@ -27,3 +28,8 @@ enum class LowHiRule { Always, FastOnly };
 // Returns the length written.
 size_t FormatRecordCell(const MeasureRecord& record, int row, int column, LowHiRule rule, char* out,
                         size_t size);
+
+// A cell as a spreadsheet program must take it: an ID, name or photo name that starts with
+// "=", "+", "-", "@", a tab or a carriage return would be run as a formula, so it gets a
+// leading apostrophe, which marks text. Names come from cards and files anyone can write.
+std::string FormulaSafeCell(int column, std::string text);

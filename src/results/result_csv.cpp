@@ -30,10 +30,8 @@ void SaveResultListCsv(CResult& dialog) {
         fw::MessageBox(dialog.hwnd(), "There is no data to save");
         return;
     }
-    char title[kCellTextSize] = {};
-    GetWindowTextA(dialog.hwnd(), title, sizeof title);
     char path[MAX_PATH] = {};
-    lstrcpynA(path, CsvPathForTitle(title).c_str(), sizeof path);
+    lstrcpynA(path, CsvPathForTitle(dialog.Title()).c_str(), sizeof path);
 
     OPENFILENAMEA ofn{};
     ofn.lStructSize = sizeof ofn;

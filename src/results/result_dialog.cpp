@@ -25,14 +25,6 @@ constexpr int kPhotoHeight = 250;
 constexpr int kEditChars = 9;
 constexpr const char* kLevelNames[] = {"0", "Low", "Hi"};
 
-SIZE NormalSize(HWND hwnd) {
-    WINDOWPLACEMENT placement{};
-    placement.length = sizeof placement;
-    GetWindowPlacement(hwnd, &placement);
-    const RECT& r = placement.rcNormalPosition;
-    return {r.right - r.left, r.bottom - r.top};
-}
-
 } // namespace
 
 std::string ResultTitleForCurrentYear() {
@@ -62,7 +54,7 @@ BOOL CResult::OnInitDialog() {
 
     PlacePhoto();
     m_List.Attach(hwnd(), kRecordList);
-    RememberLayout();
+    m_List.RememberLayout();
 
     for (const char* name : kLevelNames)
         SendDlgItemMessageA(hwnd(), kLevelCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
@@ -101,15 +93,6 @@ void CResult::PlacePhoto() {
     // Left and bottom edges stay where the template has them.
     SetWindowPos(m_Photo.hwnd(), nullptr, r.left, r.bottom - kPhotoHeight, kPhotoWidth,
                  kPhotoHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void CResult::RememberLayout() {
-    const SIZE dialog = NormalSize(hwnd());
-    const SIZE list = NormalSize(m_List.hwnd());
-    DialogHeight0 = dialog.cy;
-    ListHeight0 = list.cy;
-    DialogWidth0 = dialog.cx;
-    ListWidth0 = list.cx;
 }
 
 void CResult::ShowLoadedSet() {
@@ -165,6 +148,13 @@ CivilDate CResult::PickerDate(int id) const {
         date.day = st.wDay;
     }
     return date;
+}
+
+std::string CResult::Title() const {
+    std::string title(static_cast<size_t>(GetWindowTextLengthA(hwnd())) + 1, '\0');
+    title.resize(
+        static_cast<size_t>(GetWindowTextA(hwnd(), title.data(), static_cast<int>(title.size()))));
+    return title;
 }
 
 void CResult::SetTitleToFile(const std::string& path) {
@@ -232,12 +222,7 @@ bool CResult::OnNotify(const NMHDR& header, LRESULT& result) {
 void CResult::OnSize(UINT type, int, int) {
     if (!Ready || type == SIZE_MINIMIZED)
         return;
-    RECT dialog{};
-    GetWindowRect(hwnd(), &dialog);
-    const int width = (dialog.right - dialog.left) - (DialogWidth0 - ListWidth0);
-    const int height = (dialog.bottom - dialog.top) - (DialogHeight0 - ListHeight0);
-    SetWindowPos(m_List.hwnd(), nullptr, 0, 0, std::max(width, 0), std::max(height, 0),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_List.FollowDialogSize();
 }
 
 void CResult::OnFilter() {
@@ -280,6 +265,9 @@ void CResult::OnFilter() {
         break;
     case ResultRows::Applied::NoMemory:
         fw::MessageBox(hwnd(), "Not enough memory to filter the result list");
+        break;
+    case ResultRows::Applied::ReloadFailed:
+        fw::MessageBox(hwnd(), "Not enough memory to show the whole result list");
         break;
     case ResultRows::Applied::Unchanged:
         break;

@@ -34,6 +34,8 @@ class CResult : public fw::Dialog {
     virtual void EndPrint(HDC dc, ResultPrintInfo& info);
 
     CResultList& RecordList() { return m_List; }
+    // The whole window title ("Quelma " and the shown data file's path), never cut.
+    std::string Title() const;
     CPhotoButton& PhotoControl() { return m_Photo; }
     const PrintMetrics& PrintState() const { return m_Print; }
     // Why the latest BeginPrint refused the printer.
@@ -52,7 +54,6 @@ class CResult : public fw::Dialog {
   private:
     void AttachButtons();
     void PlacePhoto();
-    void RememberLayout();
     void ShowLoadedSet();
     void RefreshRows();
     void OnFilter();
@@ -69,10 +70,6 @@ class CResult : public fw::Dialog {
     HICON Icon = nullptr; // shared resource icon, not destroyed
     int Filling = 0;
     int Ready = 0;
-    int DialogHeight0 = 0;
-    int ListHeight0 = 0;
-    int DialogWidth0 = 0;
-    int ListWidth0 = 0;
     float ColumnUnit = 0.0f;
     PrintMetrics m_Print;
     fw::Font m_PrintFont; // of the job under way

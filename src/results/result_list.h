@@ -2,19 +2,17 @@
 // the row order; cells are formatted from the shown record set when the list draws them.
 #pragma once
 
-#include "controls/gls_list_ctrl.h"
+#include "results/record_list.h"
 #include "results/result_rows.h"
 
 #include <windows.h>
 
 #include <string>
 
-class CResultList : public CGLSListCtrl {
+class CResultList : public CRecordList {
   public:
     CResultList();
 
-    // Ten columns, widths from the dialog's column unit, and the list's extended styles.
-    void InitRecordColumns(float columnUnit);
     // Drops every item (and with them selection and focus), then shows RowCount rows.
     void ResetItems();
     // The row count changed at the end: rows are added without disturbing the others.
@@ -26,11 +24,11 @@ class CResultList : public CGLSListCtrl {
     // Cell text as the list gives it to anyone who asks (at most 255 characters).
     std::string ItemText(int row, int column) const;
 
-    // LVN_GETDISPINFO of this list; true when it was one.
-    bool OnNotify(const NMHDR& header);
-
     ResultRows& Rows() { return rows_; }
     const ResultRows& Rows() const { return rows_; }
+
+  protected:
+    size_t CellText(int row, int column, char* out, size_t size) const override;
 
   private:
     ResultRows rows_;

@@ -92,8 +92,7 @@ bool ResultRows::LoadRecordSet(bool table, int count) {
         return false;
     }
     writer_ = LowHiRule::FastOnly; // the rows were only inserted, not rewritten
-    firstDate_ = SplitDate(Records()[0].Time);
-    lastDate_ = SplitDate(Records()[count - 1].Time);
+    SetPeriodBounds();
     showingAll_ = 1;
     filter_.PeriodFilterOn = 0;
     filter_.IdFilterOn = 0;
@@ -125,7 +124,7 @@ ResultRows::Applied ResultRows::ApplyChosenFilter() {
         return Applied::Unchanged;
     // From the table, a reload also brings in records appended while the list was filtered.
     const int count = ShowsTable() ? table_.Count() : recordCount_;
-    return LoadRecordSet(ShowsTable(), count) ? Applied::Reloaded : Applied::NoMemory;
+    return LoadRecordSet(ShowsTable(), count) ? Applied::Reloaded : Applied::ReloadFailed;
 }
 
 bool ResultRows::AppendNewRecords() {
@@ -141,7 +140,14 @@ bool ResultRows::AppendNewRecords() {
         return false;
     }
     writer_ = LowHiRule::Always;
+    // A period ending on the day of a new record must be accepted.
+    SetPeriodBounds();
     return true;
+}
+
+void ResultRows::SetPeriodBounds() {
+    firstDate_ = SplitDate(Records()[0].Time);
+    lastDate_ = SplitDate(Records()[recordCount_ - 1].Time);
 }
 
 ColumnClick ResultRows::ClickColumn(int column, int& sortColumn, int& sortAscending) {

@@ -49,7 +49,9 @@ class ResultRows {
     // memory runs out.
     bool LoadTable();
 
-    enum class Applied { Filtered, Reloaded, Unchanged, NoMemory };
+    // NoMemory: the filter could not be applied; ReloadFailed: the whole set could not be
+    // shown again. Either way the list keeps its rows.
+    enum class Applied { Filtered, Reloaded, Unchanged, NoMemory, ReloadFailed };
     // "OK" after the filter was read: filter, reload everything, or leave the list.
     Applied ApplyChosenFilter();
 
@@ -67,6 +69,8 @@ class ResultRows {
   private:
     bool LoadRecordSet(bool table, int count);
     bool BuildNewestFirst(int count);
+    // FirstDate and LastDate from the first and last record of the set.
+    void SetPeriodBounds();
 
     const RecordList& table_;
     std::vector<MeasureRecord> own_;

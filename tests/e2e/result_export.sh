@@ -2,11 +2,13 @@
 # The Result window of the real program: a prepared data file opens newest first, the
 # level filter leaves the three Normal records oldest first, two clicks on "Name" sort them
 # up and down, "Excel" pokes the 30 cells r3c1..r5c10 into the stand-in spreadsheet, and
-# "CSV" saves them into a file that Python's csv module reads back cell for cell.
+# "CSV" saves them into a file that Python's csv module reads back cell for cell. A second
+# export into a spreadsheet slowed down per poke is disturbed by a heading click and by
+# closing the main window: the program ends without a crash after the export, and the sheet
+# holds the list as it was when the export began.
 source "$(dirname "$0")/lib.bash"
-# The workbook is named from the data file's path cut at its first ".": an install folder
-# without one keeps the workbook beside the data file.
-OWN_DIR="$(mktemp -d /tmp/quelma_result_XXXXXX)"
+# A "." in the install folder: the workbook still lands beside the data file.
+OWN_DIR="$(mktemp -d /tmp/quelma_result.v1_XXXXXX)"
 INSTALL="$OWN_DIR/install"
 trap 'rm -rf "$OWN_DIR"; e2e_cleanup' EXIT
 new_install
@@ -20,7 +22,7 @@ quelma_files data "$INSTALL/Data/$DATA_NAME" "M1:Alice:0:1:0.0:${YEAR}-01-10Z" "
 quelma_files config "$INSTALL/QUELMA.CFG" 0 0 0 0 0.1 0.25 8 2 M1:Alice M5:Eve
 
 # The stand-in spreadsheet inherits this from the program that starts it.
-export QUELMA_SHEET_LOG="$E2E_DIR/sheet.log"
+export QUELMA_SHEET_LOG="$E2E_DIR/sheet.log" QUELMA_SHEET_POKE_DELAY_MS=120
 start_quelma
 answer_no_port_search
 wd wait-window "- Quelma" 20000 >/dev/null || fail "no main window"
@@ -104,4 +106,18 @@ wait_eq 0 5 "hidden after Exit" wd visible "$result"
 wd command "- Quelma" "$CMD_RESULT"
 wait_eq 1 5 "shown again" wd visible "$result"
 expect_eq "$(wd lv-count "$result" 1000)" 3 "rows kept"
+
+# The second export, disturbed while it pokes.
+names="$(wd lv-text "$result" 1000 0 2),$(wd lv-text "$result" 1000 1 2),$(wd lv-text "$result" 1000 2 2)"
+wd click "$result" 1032
+for ((i = 0; i < 300; i++)); do
+    [ "$(grep -c '^POKE' "$QUELMA_SHEET_LOG")" -gt 31 ] && break
+    sleep 0.1
+done
+wd lv-click-column "$result" 1000 2 >/dev/null
+wd close-now "- Quelma"
+expect_eq "$(wait_exit 60)" 0 "exit code after the export"
+expect_eq "$(grep -c '^POKE' "$QUELMA_SHEET_LOG")" 60 "pokes of both exports"
+expect_eq "$(grep '^POKE' "$QUELMA_SHEET_LOG" | tail -n 30 | grep -P '\tr[345]c3\t' | cut -f4 | paste -sd,)" \
+    "$names" "names of the second export"
 echo "PASS"

@@ -182,14 +182,18 @@ TEST(WorkbookPath, NamedAfterTheShownDataFile) {
               "C:\\Quelma\\Data\\Quelma2008.xls");
     // Blanks after the first one stay part of the path.
     EXPECT_EQ(WorkbookPath("Quelma C:\\My Files\\Quelma2025.DAT"), "C:\\My Files\\Quelma2025.xls");
-    // A folder with a dot cuts the path there.
-    EXPECT_EQ(WorkbookPath("Quelma D:\\site.v2\\Data\\Quelma2026.dat"), "D:\\site.xls");
+    // Only the file name's extension goes: dots in folder names stay.
+    EXPECT_EQ(WorkbookPath("Quelma D:\\Quelma-1.0\\Data\\Quelma2026.dat"),
+              "D:\\Quelma-1.0\\Data\\Quelma2026.xls");
+    EXPECT_EQ(WorkbookPath("Quelma C:\\Users\\j.smith\\Quelma\\Data\\old.2025.DAT"),
+              "C:\\Users\\j.smith\\Quelma\\Data\\old.2025.xls");
     EXPECT_EQ(WorkbookPath("C:\\Data\\Quelma2026.dat"), "C:\\Data\\Quelma2026.xls");
     EXPECT_EQ(WorkbookPath("Quelma C:\\Data\\book"), "C:\\Data\\book.xls");
     EXPECT_EQ(WorkbookPath("Quelma "), "");
     EXPECT_EQ(WorkbookPath("Quelma .dat"), "");
-    EXPECT_EQ(WorkbookPath("Quelma C:\\" + std::string(253, 'a')), "");
-    EXPECT_EQ(WorkbookPath("Quelma C:\\" + std::string(251, 'a')).size(), 258u);
+    // A DDE topic holds at most 255 characters: a longer name is refused, never cut.
+    EXPECT_EQ(WorkbookPath("Quelma C:\\" + std::string(249, 'a') + ".dat"), "");
+    EXPECT_EQ(WorkbookPath("Quelma C:\\" + std::string(248, 'a') + ".dat").size(), 255u);
 }
 
 // The list as CSV: the headings, then the rows; only fields that need it are quoted.
@@ -211,6 +215,17 @@ TEST(CsvText, HeadingsThenRowsQuotedAsNeeded) {
     EXPECT_EQ(CsvField("\""), "\"\"\"\"");
     EXPECT_EQ(CsvField("a\rb"), "\"a\rb\"");
     EXPECT_EQ(CsvField("\xC4ngstr\xF6m"), "\xC4ngstr\xF6m"); // ANSI bytes pass as they are
+
+    // An ID, name or photo name a spreadsheet would run as a formula is written as text;
+    // other columns and texts stay as they are.
+    for (const char* lead : {"=", "+", "-", "@", "\t", "\r"}) {
+        const std::string cell = lead + std::string("x");
+        std::string expected;
+        for (int k = 0; k < 10; ++k)
+            expected += (k ? "," : "") + CsvField(k == 1 || k == 2 || k == 9 ? "'" + cell : cell);
+        const std::string csv = ResultListCsv(1, [&cell](int, int) { return cell; });
+        EXPECT_EQ(csv.substr(csv.find("\r\n") + 2), expected + "\r\n") << int(lead[0]);
+    }
 }
 
 TEST(CsvText, FileSuggestedBesideTheShownDataFile) {

@@ -97,6 +97,8 @@ TEST(ResultRows, AppendedRecordsGoOnTopAndSurviveTheTableMoving) {
         GrowIfFull(table);
     }
     ASSERT_TRUE(rows.AppendNewRecords());
+    // The period filter's bounds follow the records the list now holds.
+    EXPECT_EQ(rows.LastDate().month, 6);
     EXPECT_EQ(rows.RowCount(), 404);
     EXPECT_EQ(rows.RecordAt(0), 403);
     EXPECT_EQ(rows.RecordAt(403), 0);
@@ -294,6 +296,15 @@ TEST(ResultRows, DamagedOrEmptyFilesKeepThePreviousSet) {
     EXPECT_EQ(rows.ShowFile(dir.File("missing.dat").c_str(), "C:\\x.dat", message),
               ResultRows::Shown::Refused);
     EXPECT_TRUE(message.empty());
+    // Far more records than the count promises: refused before being read whole.
+    const std::string padded = dir.File("padded.dat");
+    WriteDataFileBytes(padded, 1, kDataFileMagic, std::vector<MeasureRecord>(302));
+    EXPECT_EQ(rows.ShowFile(padded.c_str(), "C:\\x.dat", message), ResultRows::Shown::Refused);
+    EXPECT_EQ(message, "Data file : " + padded + " is damaged");
+    // A file that opens but cannot be read (here a folder) is said to be unreadable.
+    const std::string folder = dir.Path().string();
+    EXPECT_EQ(rows.ShowFile(folder.c_str(), "C:\\x.dat", message), ResultRows::Shown::Refused);
+    EXPECT_EQ(message, "Data file : " + folder + " cannot be read");
     EXPECT_EQ(rows.RecordCount(), 1);
 }
 

@@ -26,6 +26,7 @@
 //   wdrive lv-select CAPTION ID ROW        selects and focuses a row (item-changed)
 //   wdrive lv-click-column CAPTION ID COL  sends the list's column-click notification
 //   wdrive close CAPTION
+//   wdrive close-now CAPTION               sends WM_CLOSE (a modal loop that dispatches it)
 //   wdrive raise CAPTION                   brings the window to the top and activates it
 //   wdrive rect CAPTION [ID]               prints left top right bottom (screen)
 //   wdrive hold FILE RELEASE [ms]          holds FILE open with share mode 0 (as a backup
@@ -252,12 +253,15 @@ int main(int argc, char** argv) {
         CloseHandle(file);
         return 0;
     }
-    if (action == "command" || action == "close" || action == "tick") {
+    if (action == "command" || action == "close" || action == "close-now" || action == "tick") {
         HWND hwnd = FindByCaption(arg(2));
         if (!hwnd)
             return Fail("no window", arg(2));
+        DWORD_PTR result = 0;
         if (action == "close")
             PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        else if (action == "close-now")
+            SendMessageTimeoutA(hwnd, WM_CLOSE, 0, 0, SMTO_NORMAL, 20000, &result);
         else if (action == "tick")
             SendMessageA(hwnd, WM_TIMER, static_cast<WPARAM>(std::atoi(arg(3).c_str())), 0);
         else

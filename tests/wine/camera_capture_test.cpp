@@ -152,7 +152,7 @@ TEST_F(CameraDrivers, ProbedOnceAndTheFirstConnected) {
     Drivers("1,3,12");
     CVFWImageProcessor camera;
     ASSERT_TRUE(camera.Initialize());
-    EXPECT_EQ(camera.m_nError, 0);
+    EXPECT_EQ(camera.Error(), 0);
     EXPECT_EQ(camera.m_nConnectState, 0);
     ASSERT_EQ(g_nCapDrivers, 2) << "index 12 lies beyond the ten probed";
     EXPECT_EQ(g_CapDriverIndex[0], 1);
@@ -184,15 +184,15 @@ TEST_F(CameraDrivers, ThatRefuseAreSkipped) {
     ASSERT_TRUE(camera.Initialize());
     ASSERT_EQ(g_nCapDrivers, 1);
     EXPECT_EQ(g_CapDriverIndex[0], 2);
-    EXPECT_EQ(camera.m_nError, 0) << "the refusal while probing is not the start's error";
-    EXPECT_TRUE(camera.m_strError.empty());
+    EXPECT_EQ(camera.Error(), 0) << "the refusal while probing is not the start's error";
+    EXPECT_TRUE(camera.ErrorText().empty());
 }
 
 TEST_F(CameraDrivers, NoneFoundGivesError20AndIsProbedAgain) {
     Drivers("none");
     CVFWImageProcessor camera;
     EXPECT_FALSE(camera.Initialize());
-    EXPECT_EQ(camera.m_nError, kCamErrorNoDriver);
+    EXPECT_EQ(camera.Error(), kCamErrorNoDriver);
     EXPECT_EQ(camera.m_hCapWnd, nullptr);
     EXPECT_FALSE(camera.m_pThread.Valid());
     EXPECT_EQ(camera.m_nConnectState, -1);
@@ -210,7 +210,7 @@ TEST_F(CameraDrivers, ConnectFailuresKeepTheirError) {
         Fault("nowindow");
         CVFWImageProcessor camera;
         EXPECT_FALSE(camera.Initialize());
-        EXPECT_EQ(camera.m_nError, kCamErrorGeneral);
+        EXPECT_EQ(camera.Error(), kCamErrorGeneral);
         EXPECT_FALSE(camera.m_pThread.Valid());
         Fault(nullptr);
     }
@@ -220,8 +220,8 @@ TEST_F(CameraDrivers, ConnectFailuresKeepTheirError) {
     ASSERT_TRUE(camera.Initialize());
     Drivers("2x");
     EXPECT_FALSE(camera.Initialize());
-    EXPECT_EQ(camera.m_nError, 418);
-    EXPECT_EQ(camera.m_strError, "Cannot connect to video driver 2.");
+    EXPECT_EQ(camera.Error(), 418);
+    EXPECT_EQ(camera.ErrorText(), "Cannot connect to video driver 2.");
     EXPECT_EQ(camera.m_hCapWnd, nullptr);
 }
 
@@ -328,7 +328,7 @@ TEST_F(CameraPhoto, GrabWithoutFrameWritesNothing) {
     const auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::milliseconds(1900));
     EXPECT_LT(waited, std::chrono::milliseconds(4000));
-    EXPECT_EQ(camera.m_nError, kCamErrorGeneral);
+    EXPECT_EQ(camera.Error(), kCamErrorGeneral);
     EXPECT_TRUE(fs::is_empty(dir_ / "Photo"));
 
     // A grab the driver refuses fails at once with the driver's error.
@@ -339,7 +339,7 @@ TEST_F(CameraPhoto, GrabWithoutFrameWritesNothing) {
     EXPECT_FALSE(camera.GrabFrame(&frame, &size));
     EXPECT_EQ(size, 0u);
     EXPECT_EQ(frame, nullptr);
-    EXPECT_EQ(camera.m_nError, 434);
+    EXPECT_EQ(camera.Error(), 434);
 }
 
 TEST_F(CameraPhoto, UnwritablePlacesLeaveNoFile) {
@@ -347,7 +347,7 @@ TEST_F(CameraPhoto, UnwritablePlacesLeaveNoFile) {
     ASSERT_TRUE(camera.Initialize());
     const std::string missing = (dir_ / "NoSuchFolder" / "a.bmp").string();
     EXPECT_FALSE(camera.SaveImage(missing.c_str()));
-    EXPECT_EQ(camera.m_nError, kCamErrorGeneral);
+    EXPECT_EQ(camera.Error(), kCamErrorGeneral);
     EXPECT_FALSE(fs::exists(dir_ / "NoSuchFolder"));
     // A folder standing where the photo should go.
     fs::create_directories(dir_ / "Photo" / "busy.bmp");
@@ -358,7 +358,7 @@ TEST_F(CameraPhoto, UnwritablePlacesLeaveNoFile) {
     EXPECT_FALSE(idle.SaveImage(Photo("idle.bmp").c_str()));
     EXPECT_FALSE(fs::exists(Photo("idle.bmp")));
     EXPECT_FALSE(camera.SaveImage(nullptr));
-    EXPECT_EQ(camera.m_nError, kCamErrorGeneral);
+    EXPECT_EQ(camera.Error(), kCamErrorGeneral);
 }
 
 TEST_F(CameraPhoto, TakenUnderTheRecordsName) {
@@ -450,7 +450,7 @@ TEST_F(CameraPreview, NotStartedWithoutCamera) {
     MakeDialog();
     CVFWImageProcessor camera;
     EXPECT_FALSE(StartCamera(camera, parent_, photo_));
-    EXPECT_EQ(camera.m_nError, kCamErrorNoDriver);
+    EXPECT_EQ(camera.Error(), kCamErrorNoDriver);
     EXPECT_FALSE(camera.AttachPreview(parent_, 0, 0, 10, 10));
 }
 
@@ -529,11 +529,11 @@ TEST_F(CameraLifecycle, Callbacks) {
     const HWND cap = camera.m_hCapWnd;
 
     EXPECT_TRUE(CVFWImageProcessor::OnCapError(cap, 7, "lens cap on"));
-    EXPECT_EQ(camera.m_nError, 7);
-    EXPECT_EQ(camera.m_strError, "lens cap on");
+    EXPECT_EQ(camera.Error(), 7);
+    EXPECT_EQ(camera.ErrorText(), "lens cap on");
     CVFWImageProcessor::OnCapError(cap, 0, nullptr);
-    EXPECT_EQ(camera.m_nError, 0);
-    EXPECT_EQ(camera.m_strError, "");
+    EXPECT_EQ(camera.Error(), 0);
+    EXPECT_EQ(camera.ErrorText(), "");
 
     // Pre-roll clears a stale stop; a stop request ends the capture once.
     SetEvent(camera.m_evStop.Get());

@@ -249,6 +249,7 @@ TEST_F(CardWrite, WriteStoresTheRecordOnTheCardAndItReadsBack) {
     EXPECT_FALSE(card.SelectCard(CardIdentityRef(none), 3));
     Reader("card=fresh\nhandle=3\n");
     CNCIDCard other;
+    ASSERT_EQ(other.Open(), 3); // the library is loaded by the open
     MeasureRecord r{};
     ASSERT_TRUE(other.SelectCard(CardIdentityRef(r), 3));
     ASSERT_TRUE(other.ReadCard(CardIdentityRef(r), 3));
@@ -363,6 +364,24 @@ TEST_F(CardOpenAndSignal, MissingLibraryOrEntriesMakeOpenFailAndTheRestIdle) {
     }
     EXPECT_TRUE(Lines("calls.log").empty());
     EXPECT_TRUE(Lines("userport.log").empty());
+
+    // The library is looked for only by Open, and only beside the program or in System32:
+    // one planted in the current folder or on the PATH is never loaded.
+    CNCIDCard beside;
+    EXPECT_EQ(GetModuleHandleA(kCardLibraryName), nullptr);
+    EXPECT_GE(beside.Open(), 0);
+    const fs::path planted = folder_ / "Planted.dll";
+    fs::copy_file(wine_harness::ExeFolder() + kCardLibraryName, planted);
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof previous, previous);
+    SetCurrentDirectoryA(folder_.string().c_str());
+    const std::string path = wine_harness::Env("PATH", "");
+    SetEnvironmentVariableA("PATH", (folder_.string() + ";" + path).c_str());
+    CNCIDCard plantedCard("Planted.dll");
+    EXPECT_LT(plantedCard.Open(), 0);
+    SetEnvironmentVariableA("PATH", path.c_str());
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(GetModuleHandleA("Planted.dll"), nullptr);
 
     // Without the program-wide reader object nothing is called either.
     DeleteCardReader();

@@ -161,6 +161,35 @@ TEST_F(DdeExport, ThreeRowsPokeThirtyCellsFromRowThree) {
     }
 }
 
+// The list as it was when the export began: a timer during the connection wait stands for
+// a filter or a new record; cells a spreadsheet would run go as text; refusals are told.
+std::vector<std::string> g_live;
+
+TEST_F(DdeExport, CellsCopiedBeforeConnectingGoAsTextAndRefusalsAreTold) {
+    SetEnvironmentVariableA("QUELMA_SHEET_REFUSE", "r3c4,r4c7");
+    g_live = {"=HYPERLINK(\"x\")", "-Jo", "+1", "\tx"};
+    const UINT_PTR timer =
+        SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) { g_live.assign(4, "changed"); });
+    const ExportResult result = g_DdeClient.ExportRows(nullptr, title_, 2, [](int r, int k) {
+        return k == 1 || k == 2 ? g_live[r * 2 + k - 1]
+               : k == 9         ? "@p.bmp"
+                                : "-" + std::to_string(k);
+    });
+    KillTimer(nullptr, timer);
+    SetEnvironmentVariableA("QUELMA_SHEET_REFUSE", nullptr);
+    EXPECT_EQ(g_live[0], "changed") << "the timer never ran during the wait";
+    EXPECT_EQ(result.pokesSent, 18);
+    EXPECT_EQ(messages_,
+              (std::vector<std::string>{"2 of 20 cells were not accepted by the spreadsheet"}));
+    std::string sheet;
+    for (const auto& poke : Pokes(LogLines(log_)))
+        sheet += poke[2] + "=" + poke[3] + " ";
+    // r3c4 and r4c7 refused; the log writes a tab as \t.
+    EXPECT_EQ(sheet, "r3c1=-0 r3c2='=HYPERLINK(\"x\") r3c3='-Jo r3c5=-4 r3c6=-5 r3c7=-6 r3c8=-7 "
+                     "r3c9=-8 r3c10='@p.bmp r4c1=-0 r4c2='+1 r4c3='\\tx r4c4=-3 r4c5=-4 r4c6=-5 "
+                     "r4c8=-7 r4c9=-8 r4c10='@p.bmp ");
+}
+
 TEST_F(DdeExport, EmptyListConnectsAndPokesNothing) {
     const ExportResult result = g_DdeClient.ExportRows(nullptr, title_, 0, CellText);
     EXPECT_TRUE(messages_.empty());

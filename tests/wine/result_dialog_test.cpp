@@ -226,6 +226,18 @@ TEST_F(ResultDialog, AppendedRecordsAppearWhileEverythingIsShown) {
     EXPECT_EQ(Cell(0, 5), "12_00_00");
     EXPECT_EQ(Cell(5, 0), "6");
 
+    // The period ends on the new record's day now: "All" puts it into the end picker, and
+    // that period is accepted.
+    SetChecked(kPeriodAll, false);
+    SetChecked(kPeriodAll, true);
+    EXPECT_TRUE(SameDate(Picker(kEndPicker), 2025, 3, 10));
+    SetChecked(kPeriodAll, false);
+    Filter();
+    EXPECT_EQ(TakeMessages(), "");
+    EXPECT_EQ(Rows(), 6);
+    SetChecked(kPeriodAll, true);
+    Filter();
+
     // Enough records to move the table in memory: the list still reads the right ones.
     for (int i = 0; i < 700; ++i) {
         AppendToTable(RecordTable, Fast("M002", "Bob", i % 3, LocalTime(2025, 3, 11) + i));
