@@ -91,36 +91,45 @@ bool LoadDataFile() {
         return false;
     }
 
-    file_io::Failure why = file_io::Failure::None;
-    switch (ReadDataFile(path.c_str(), RecordTable, &why)) {
-    case DataLoad::Loaded:
-        return true;
-    case DataLoad::Broken:
-        ShowBroken(g_szDataFileName, "data");
-        return false;
-    case DataLoad::NoMemory:
-        fw::MessageBox(nullptr, "Data buffer memory allocation fail");
-        return false;
-    case DataLoad::CannotOpen:
-        if (why != file_io::Failure::Missing) {
-            ShowOpenFailure(path, why);
+    // A second pass only when a file took the name while the question was up (a share
+    // that came back): that file is loaded, never replaced.
+    for (int pass = 0; pass < 2; ++pass) {
+        file_io::Failure why = file_io::Failure::None;
+        switch (ReadDataFile(path.c_str(), RecordTable, &why)) {
+        case DataLoad::Loaded:
+            return true;
+        case DataLoad::Broken:
+            // No byte at all: a creation that never finished; nothing in it can be lost.
+            if (file_io::IsEmpty(path.c_str()))
+                break;
+            ShowBroken(g_szDataFileName, "data");
+            return false;
+        case DataLoad::NoMemory:
+            fw::MessageBox(nullptr, "Data buffer memory allocation fail");
+            return false;
+        case DataLoad::CannotOpen:
+            if (why != file_io::Failure::Missing) {
+                ShowOpenFailure(path, why);
+                return false;
+            }
+            break;
+        }
+
+        if (pass == 0 && !fw::AskYesNo(nullptr, "Data file open fail. Create new one ?"))
+            return false;
+        g_nDeviceTotal = 0;
+        if (!ResetRecordTable(RecordTable)) {
+            fw::MessageBox(nullptr, "Data buffer memory allocation fail");
             return false;
         }
-        break;
+        bool taken = false;
+        if (CreateDataFile(path.c_str(), &taken))
+            return true;
+        if (!taken)
+            break;
     }
-
-    if (!fw::AskYesNo(nullptr, "Data file open fail. Create new one ?"))
-        return false;
-    g_nDeviceTotal = 0;
-    if (!ResetRecordTable(RecordTable)) {
-        fw::MessageBox(nullptr, "Data buffer memory allocation fail");
-        return false;
-    }
-    if (!CreateDataFile(path.c_str())) {
-        fw::MessageBox(nullptr, "Data file creation fail. Check the Data folder");
-        return false;
-    }
-    return true;
+    fw::MessageBox(nullptr, "Data file creation fail. Check the Data folder");
+    return false;
 }
 
 bool WriteDataFile() {
