@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -144,4 +145,32 @@ bool WriteDataFile() {
         PostMessageA(MainWindow(), WM_CLOSE, 0, 0);
     }
     return true;
+}
+
+int UnsavedRecordCount() {
+    return std::max(0, RecordTable.Count() - std::max(0, RecordTable.savedCount));
+}
+
+std::string UnsavedRecordsText() {
+    const int count = UnsavedRecordCount();
+    char text[160];
+    std::snprintf(text, sizeof text, "%d %s not in the data file %s.", count,
+                  count == 1 ? "measurement is" : "measurements are", g_szDataFileName);
+    return text;
+}
+
+bool WriteUnsavedRecords() {
+    if (UnsavedRecordCount() == 0)
+        return true;
+    const std::string path = DataFilePath(g_szDataFileName);
+    return !path.empty() && WriteDataFile(path.c_str(), RecordTable);
+}
+
+void WriteUnsavedRecordsBeforeExit(HWND owner) {
+    while (!WriteUnsavedRecords()) {
+        const std::string question =
+            UnsavedRecordsText() + "\r\nTry to write again ?  (No: exit without writing)";
+        if (!fw::AskYesNo(owner, question.c_str()))
+            return;
+    }
 }
