@@ -174,3 +174,10 @@ void WriteUnsavedRecordsBeforeExit(HWND owner) {
             return;
     }
 }
+
+void SaveSettingsOrSay(HWND owner) {
+    if (SaveSettings())
+        return;
+    fw::MessageBox(owner, "QUELMA.CFG could not be written.\r\nThe settings apply only until "
+                          "the program ends.");
+}

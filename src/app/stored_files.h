@@ -28,3 +28,6 @@ bool WriteUnsavedRecords();
 // Before the program ends: tries once more and, while that fails, lets the operator try
 // again or leave without them.
 void WriteUnsavedRecordsBeforeExit(HWND owner);
+
+// SaveSettings; a failure is told, since the settings then last only until the program ends.
+void SaveSettingsOrSay(HWND owner);
