@@ -141,7 +141,8 @@ TEST_F(BackupMove, WaitsForTheMeasurementAndCopiesEveryRecord) {
         Click(d, kBackupButton);
     });
     ResetRecordTable(RecordTable);
-    EXPECT_EQ(messages.front(), "A measurement is under way.\r\nBackup when it has ended.");
+    EXPECT_EQ(messages.front(),
+              "A subject is identified or measured.\r\nBackup after the measurement.");
     EXPECT_EQ(messages.size(), 3u);
     EXPECT_EQ(ReadWholeFile(Target("backup.dat")).size(), 8u + 4 * 72);
 }
