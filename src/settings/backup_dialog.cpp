@@ -69,8 +69,8 @@ bool CBackup::ChooseBackupName(std::string& name) {
 // record still waiting for its write would never reach the copy.
 bool CBackup::ReadyToMove() {
     if (g_nMeasureState != MeasureState::Idle) {
-        fw::MessageBox(hwnd(),
-                       "A subject is identified or measured.\r\nBackup after the measurement.");
+        fw::MessageBox(
+            hwnd(), "A subject is identified or being measured.\r\nBackup after the measurement.");
         return false;
     }
     if (!WriteUnsavedRecords()) {
