@@ -123,7 +123,6 @@ TEST(CrashSafety, FullDiskLeavesEveryFileAsItWas) {
     EXPECT_FALSE(SaveSettingsFile(path.c_str(), s, m));
     EXPECT_EQ(SaveMembersFile(path.c_str(), s, m), SaveMembersResult::CannotOpen);
     EXPECT_EQ(ReadBytes(path), before);
-
     const std::string data = dir.File("Quelma2026.dat");
     EXPECT_FALSE(CreateDataFile(data.c_str()));
     file_io::SetDiskFullForTest(false);
