@@ -127,8 +127,7 @@ TEST_F(BackupMove, NewNameCopiesDeletesAndClosesTheProgram) {
     EXPECT_EQ(main_.closes, 1);
 }
 
-// Copy and delete wait for the measurement under way; a record whose write failed goes into
-// the file before the copy.
+// Backup waits for the measurement, and copies a record whose write failed too.
 TEST_F(BackupMove, WaitsForTheMeasurementAndCopiesEveryRecord) {
     ASSERT_EQ(ReadDataFile(DataPath().c_str(), RecordTable), DataLoad::Loaded);
     AppendToTable(RecordTable, MeasureRecord{});

@@ -191,8 +191,7 @@ TEST_F(SettingCommand, OkThenExitAppliesAndSavesWhatOkStored) {
     EXPECT_EQ(FileMembers().size(), static_cast<size_t>(members));
 }
 
-// QUELMA.CFG held by another program: what OK stored applies until the end and the operator
-// is told; a stored COM21, which the list cannot show, stays.
+// QUELMA.CFG held elsewhere: a failed save is told; a stored COM21 (not listed) stays.
 TEST_F(SettingCommand, FailedSaveIsToldAndAnUnlistedPortIsKept) {
     g_Settings.Port = 20;
     fw::UniqueHandle held(CreateFileA(ConfigPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
