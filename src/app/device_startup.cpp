@@ -2,6 +2,7 @@
 
 #include "analyzer/comm_port.h"
 #include "app/quelma_view.h"
+#include "app/stored_files.h"
 #include "framework/frame_window.h"
 #include "framework/message_box.h"
 #include "members/card_reader.h"
@@ -34,7 +35,7 @@ void OpenSerialChannel(HWND view) {
     }
     if (port != g_Settings.Port) {
         g_Settings.Port = port;
-        SaveSettings();
+        SaveSettingsOrSay(view);
     }
     if (CCommPort::Open(g_Settings.Port, view) != 0)
         fw::MessageBox(view, "Serial port open fail");

@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 
 #include "app/quelma_view.h"
+#include "app/stored_files.h"
 #include "framework/app.h"
 #include "framework/busy_wait.h"
 #include "controls/tc_toolbar.h"
@@ -59,11 +60,23 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         // reaches the Result window.
         if (fw::InputBlock::PutOffClose(hwnd()))
             return 0;
+        // Exit, the close box, a backup and the new year all end here: measurements whose
+        // write failed get their last chance first.
+        WriteUnsavedRecordsBeforeExit(hwnd());
         // Deleting the modeless dialogs first destroys their windows (and stops the camera)
         // while the frame still exists.
         if (view_)
             view_->DeleteWorkingWindows();
         DestroyWindow(hwnd());
+        return 0;
+    case WM_QUERYENDSESSION:
+        // Logoff or shutdown: the process may end without WM_CLOSE.
+        WriteUnsavedRecordsBeforeExit(hwnd());
+        return TRUE;
+    case WM_ENDSESSION:
+        // The operator has answered at WM_QUERYENDSESSION; one silent try is all that is left.
+        if (wParam)
+            WriteUnsavedRecords();
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

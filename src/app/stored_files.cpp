@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -91,36 +92,45 @@ bool LoadDataFile() {
         return false;
     }
 
-    file_io::Failure why = file_io::Failure::None;
-    switch (ReadDataFile(path.c_str(), RecordTable, &why)) {
-    case DataLoad::Loaded:
-        return true;
-    case DataLoad::Broken:
-        ShowBroken(g_szDataFileName, "data");
-        return false;
-    case DataLoad::NoMemory:
-        fw::MessageBox(nullptr, "Data buffer memory allocation fail");
-        return false;
-    case DataLoad::CannotOpen:
-        if (why != file_io::Failure::Missing) {
-            ShowOpenFailure(path, why);
+    // A second pass only when a file took the name while the question was up (a share
+    // that came back): that file is loaded, never replaced.
+    for (int pass = 0; pass < 2; ++pass) {
+        file_io::Failure why = file_io::Failure::None;
+        switch (ReadDataFile(path.c_str(), RecordTable, &why)) {
+        case DataLoad::Loaded:
+            return true;
+        case DataLoad::Broken:
+            // No byte at all: a creation that never finished; nothing in it can be lost.
+            if (file_io::IsEmpty(path.c_str()))
+                break;
+            ShowBroken(g_szDataFileName, "data");
+            return false;
+        case DataLoad::NoMemory:
+            fw::MessageBox(nullptr, "Data buffer memory allocation fail");
+            return false;
+        case DataLoad::CannotOpen:
+            if (why != file_io::Failure::Missing) {
+                ShowOpenFailure(path, why);
+                return false;
+            }
+            break;
+        }
+
+        if (pass == 0 && !fw::AskYesNo(nullptr, "Data file open fail. Create new one ?"))
+            return false;
+        g_nDeviceTotal = 0;
+        if (!ResetRecordTable(RecordTable)) {
+            fw::MessageBox(nullptr, "Data buffer memory allocation fail");
             return false;
         }
-        break;
+        bool taken = false;
+        if (CreateDataFile(path.c_str(), &taken))
+            return true;
+        if (!taken)
+            break;
     }
-
-    if (!fw::AskYesNo(nullptr, "Data file open fail. Create new one ?"))
-        return false;
-    g_nDeviceTotal = 0;
-    if (!ResetRecordTable(RecordTable)) {
-        fw::MessageBox(nullptr, "Data buffer memory allocation fail");
-        return false;
-    }
-    if (!CreateDataFile(path.c_str())) {
-        fw::MessageBox(nullptr, "Data file creation fail. Check the Data folder");
-        return false;
-    }
-    return true;
+    fw::MessageBox(nullptr, "Data file creation fail. Check the Data folder");
+    return false;
 }
 
 bool WriteDataFile() {
@@ -135,4 +145,39 @@ bool WriteDataFile() {
         PostMessageA(MainWindow(), WM_CLOSE, 0, 0);
     }
     return true;
+}
+
+int UnsavedRecordCount() {
+    return std::max(0, RecordTable.Count() - std::max(0, RecordTable.savedCount));
+}
+
+std::string UnsavedRecordsText() {
+    const int count = UnsavedRecordCount();
+    char text[160];
+    std::snprintf(text, sizeof text, "%d %s not in the data file %s.", count,
+                  count == 1 ? "measurement is" : "measurements are", g_szDataFileName);
+    return text;
+}
+
+bool WriteUnsavedRecords() {
+    if (UnsavedRecordCount() == 0)
+        return true;
+    const std::string path = DataFilePath(g_szDataFileName);
+    return !path.empty() && WriteDataFile(path.c_str(), RecordTable);
+}
+
+void WriteUnsavedRecordsBeforeExit(HWND owner) {
+    while (!WriteUnsavedRecords()) {
+        const std::string question =
+            UnsavedRecordsText() + "\r\nTry to write again ?  (No: exit without writing)";
+        if (!fw::AskYesNo(owner, question.c_str()))
+            return;
+    }
+}
+
+void SaveSettingsOrSay(HWND owner) {
+    if (SaveSettings())
+        return;
+    fw::MessageBox(owner, "QUELMA.CFG could not be written.\r\nThe settings apply only until "
+                          "the program ends.");
 }

@@ -289,7 +289,8 @@ void CRegistration::OnDelete() {
 }
 
 void CRegistration::RemoveMember(const MemberEntry& entry) {
-    if (!RemoveMemberEntry(MemberTable, g_Settings, entry.ID)) {
+    // The row chosen is the first with this ID and Name; so is its slot, in slot order.
+    if (!RemoveMemberEntry(MemberTable, g_Settings, entry.ID, entry.Name)) {
         fw::MessageBox(hwnd(), "Matching data find fail");
         return;
     }

@@ -1,5 +1,7 @@
 #include "settings/backup_dialog.h"
 
+#include "analyzer/measure_state.h"
+#include "app/stored_files.h"
 #include "framework/message_box.h"
 #include "res/resource.h"
 #include "settings/settings_ids.h"
@@ -63,13 +65,33 @@ bool CBackup::ChooseBackupName(std::string& name) {
     return true;
 }
 
+// The file is copied and then deleted: a result stored in between would go with it, and a
+// record still waiting for its write would never reach the copy.
+bool CBackup::ReadyToMove() {
+    if (g_nMeasureState != MeasureState::Idle) {
+        fw::MessageBox(
+            hwnd(), "A subject is identified or being measured.\r\nBackup after the measurement.");
+        return false;
+    }
+    if (!WriteUnsavedRecords()) {
+        fw::MessageBox(hwnd(), (UnsavedRecordsText() + "\r\nNo backup was made.").c_str());
+        return false;
+    }
+    return true;
+}
+
 void CBackup::OnBackup() {
+    if (!ReadyToMove())
+        return;
     if (!fw::AskYesNo(hwnd(), "Backup will backup and delete original file. Continue ?"))
         return;
     std::string name = BackupSuggestion(m_Path);
     if (!ChooseBackupName(name))
         return;
     const std::string target = BackupTarget(name);
+    // The save dialog let the Measure window work meanwhile.
+    if (!ReadyToMove())
+        return;
 
     // An existing file is never overwritten; the data file stays unless the copy is whole.
     if (m_Path.empty() || !CopyFileA(m_Path.c_str(), target.c_str(), TRUE)) {

@@ -25,6 +25,8 @@ class CBackup : public fw::Dialog {
 
   private:
     void OnBackup();
+    // No measurement under way and every record in the file; says why not.
+    bool ReadyToMove();
 
     CImageButton m_BackupButton;
     CImageButton m_OkButton;

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/quelma_view.h"
+#include "app/stored_files.h"
 #include "camera/measure_camera.h"
 #include "framework/message_box.h"
 #include "measure/measure_dialog.h"
@@ -57,7 +58,7 @@ void ApplySettings(const AppSettings& stored, HWND owner) {
     }
 
     g_Settings = work;
-    SaveSettings();
+    SaveSettingsOrSay(owner);
     if (g_pMeasureDlg)
         g_pMeasureDlg->ShowSettingTexts();
 }

@@ -30,7 +30,7 @@ int ChosenIndex(int selected, int previous, int count) {
 
 void StoreSettingForm(const SettingForm& form, AppSettings& work) {
     work.Mode = kModeNormal;
-    work.Port = ChosenIndex(form.portSelection, work.Port, kPortCount);
+    work.Port = ChosenIndex(form.portSelection, work.Port, kStorablePortCount);
     work.Speed = ChosenIndex(form.speedSelection, work.Speed, kSpeedCount);
     work.Low = ParseThreshold(form.low);
     work.Hi = ParseThreshold(form.hi);

@@ -244,9 +244,11 @@ bool AddMemberEntry(MemberList& members, AppSettings& settings, const MemberEntr
     return true;
 }
 
-bool RemoveMemberEntry(MemberList& members, AppSettings& settings, const char* id) {
+bool RemoveMemberEntry(MemberList& members, AppSettings& settings, const char* id,
+                       const char* name) {
     for (MemberEntry& slot : members.slots) {
-        if (slot.InUse && std::strcmp(slot.ID, id) == 0) {
+        if (slot.InUse && std::strcmp(slot.ID, id) == 0 &&
+            (!name || std::strcmp(slot.Name, name) == 0)) {
             slot.InUse = 0;
             if (settings.MemberCount > 0)
                 --settings.MemberCount;

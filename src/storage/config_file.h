@@ -74,7 +74,9 @@ bool ParseComPortName(const char* data, int* index);
 bool GrowMemberTable(MemberList& members);
 // Stores the entry in the first free slot, growing the table when there is none.
 bool AddMemberEntry(MemberList& members, AppSettings& settings, const MemberEntry& entry);
-// Frees the first in-use slot with that ID; false when there is none.
-bool RemoveMemberEntry(MemberList& members, AppSettings& settings, const char* id);
+// Frees the first in-use slot with that ID and, when `name` is given, that Name (a file
+// may repeat an ID); false when there is none.
+bool RemoveMemberEntry(MemberList& members, AppSettings& settings, const char* id,
+                       const char* name = nullptr);
 // Pointers to the in-use slots, in slot order, at most MemberCount of them.
 std::vector<MemberEntry*> InUseSlots(MemberList& members, const AppSettings& settings);

@@ -73,9 +73,12 @@ std::string DataFilePath(const char* name) {
     return InstallPath((std::string("Data\\") + name).c_str());
 }
 
-bool CreateDataFile(const char* path) {
+bool CreateDataFile(const char* path, bool* taken) {
     const int32_t header[2] = {0, kDataFileMagic};
-    return file_io::CreateWith(path, header, sizeof header);
+    const file_io::Created created = file_io::CreateNew(path, header, sizeof header);
+    if (taken)
+        *taken = created == file_io::Created::Taken;
+    return created == file_io::Created::Ok;
 }
 
 bool ResetRecordTable(RecordList& table) {

@@ -37,8 +37,9 @@ enum class DataLoad { Loaded, CannotOpen, Broken, NoMemory };
 // missing records with garbage. `why` tells a missing file from one that is held, refused
 // or fails to read (CannotOpen).
 DataLoad ReadDataFile(const char* path, RecordList& table, file_io::Failure* why = nullptr);
-// The 8-byte file of a new year: count 0 and the magic.
-bool CreateDataFile(const char* path);
+// The 8-byte file of a new year: count 0 and the magic, never over a file that holds
+// anything (`taken` says when one does), and whole or not at all.
+bool CreateDataFile(const char* path, bool* taken = nullptr);
 // g_szInstallDir + "Data\" + name; "" when that would not fit a path buffer.
 std::string DataFilePath(const char* name);
 

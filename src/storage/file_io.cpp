@@ -1,5 +1,6 @@
 #include "storage/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -14,12 +15,18 @@ namespace file_io {
 
 // file_io_posix.cpp / file_io_win.cpp
 bool RenameOver(const char* from, const char* to);
+// Gives `from` the name `to` only when no file has that name; Taken when one does.
+Created RenameToFreeName(const char* from, const char* to);
+// Puts `from` in the place of the existing `to`, keeping what belongs to the file rather
+// than to its content (its access rights). False when `to` is left as it was.
+bool ReplaceOver(const char* from, const char* to);
 // The reason of the open that failed just now on this thread.
 Failure LastOpenFailure();
 
 namespace {
 
 int64_t g_writeBudget = -1;
+bool g_diskFull = false;
 std::vector<std::string>* g_callLog = nullptr;
 
 void NoteCall(const std::string& call) {
@@ -27,13 +34,30 @@ void NoteCall(const std::string& call) {
         g_callLog->push_back(call);
 }
 
-// fwrite that honours the test budget: a cut write stores only what the budget allows.
+bool Seek(FILE* f, int64_t offset, int origin = SEEK_SET);
+int64_t Tell(FILE* f);
+
+// The bytes from the current position to the end of the file: all a full disk still takes.
+size_t BytesUpToEnd(FILE* f, size_t size) {
+    const int64_t at = Tell(f);
+    if (at < 0 || !Seek(f, 0, SEEK_END))
+        return 0;
+    const int64_t end = Tell(f);
+    Seek(f, at);
+    return end > at ? static_cast<size_t>(std::min<int64_t>(end - at, static_cast<int64_t>(size)))
+                    : 0;
+}
+
+// fwrite that honours the test seams: a cut write stores only what the budget allows, a
+// full disk only what overwrites the file's own bytes.
 bool PutBytes(FILE* f, const void* data, size_t size) {
     if (size == 0)
         return true;
     size_t allowed = size;
     if (g_writeBudget >= 0 && static_cast<int64_t>(size) > g_writeBudget)
         allowed = static_cast<size_t>(g_writeBudget);
+    if (g_diskFull)
+        allowed = BytesUpToEnd(f, allowed);
     const size_t written = allowed ? std::fwrite(data, 1, allowed, f) : 0;
     if (g_writeBudget >= 0)
         g_writeBudget -= static_cast<int64_t>(written);
@@ -61,7 +85,7 @@ int SyncToDisk(FILE* f) {
 #endif
 }
 
-bool Seek(FILE* f, int64_t offset, int origin = SEEK_SET) {
+bool Seek(FILE* f, int64_t offset, int origin) {
 #ifdef _WIN32
     return _fseeki64(f, offset, origin) == 0;
 #else
@@ -157,6 +181,27 @@ bool CreateWith(const char* path, const void* data, size_t size) {
     return WriteNew(path, data, size) == Saved::Ok;
 }
 
+bool IsEmpty(const char* path) {
+    InputFile in(path);
+    return in.IsOpen() && in.Size() == 0;
+}
+
+Created CreateNew(const char* path, const void* data, size_t size) {
+    const std::string temp = std::string(path) + ".new";
+    if (WriteNew(temp.c_str(), data, size) != Saved::Ok) {
+        std::remove(temp.c_str());
+        return Created::Failed;
+    }
+    if (g_writeBudget == 0)
+        return Created::Failed; // cut there (test): "<path>.new" stays as a crash leaves it
+    Created placed = RenameToFreeName(temp.c_str(), path);
+    if (placed == Created::Taken && IsEmpty(path))
+        placed = RenameOver(temp.c_str(), path) ? Created::Ok : Created::Failed;
+    if (placed != Created::Ok)
+        std::remove(temp.c_str());
+    return placed;
+}
+
 Saved SaveWhole(const char* path, const void* data, size_t size) {
     const std::string temp = std::string(path) + ".new";
     const Saved written = WriteNew(temp.c_str(), data, size);
@@ -180,11 +225,19 @@ bool ReplaceExisting(const char* path, const void* data, size_t size) {
         if (!probe.IsOpen())
             return false;
     }
-    if (SaveWhole(path, data, size) == Saved::Ok)
-        return true;
-    if (g_writeBudget == 0)
+    const std::string temp = std::string(path) + ".new";
+    const Saved staged = WriteNew(temp.c_str(), data, size);
+    if (staged == Saved::Ok && g_writeBudget == 0)
         return false; // cut there (test): a killed process rewrites nothing
-    // No right to create or rename beside the file: the format's own in-place rewrite.
+    if (staged == Saved::Ok && ReplaceOver(temp.c_str(), path))
+        return true;
+    if (staged == Saved::Ok && !Exists(path))
+        return false; // the old file is gone: the new content stays in "<path>.new"
+    std::remove(temp.c_str());
+    // A write that failed (a full disk) would fail over the file too, and tear it.
+    if (staged != Saved::Ok && staged != Saved::CannotOpen)
+        return false;
+    // No right to create or replace beside the file: the format's own in-place rewrite.
     InPlaceWriter out(path);
     const bool written = out.WriteAt(0, data, size) && out.Flush();
     return out.Close() && written;
@@ -192,6 +245,10 @@ bool ReplaceExisting(const char* path, const void* data, size_t size) {
 
 void SetWriteBudgetForTest(int64_t bytes) {
     g_writeBudget = bytes;
+}
+
+void SetDiskFullForTest(bool full) {
+    g_diskFull = full;
 }
 
 void RecordCallsForTest(std::vector<std::string>* log) {

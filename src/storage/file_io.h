@@ -42,6 +42,16 @@ class InputFile {
 // Creates (or empties) the file and writes the bytes.
 bool CreateWith(const char* path, const void* data, size_t size);
 
+// True when the file exists and holds no byte.
+bool IsEmpty(const char* path);
+
+enum class Created { Ok, Taken, Failed };
+// Creates a file that must not exist yet, as one step: the bytes go to "<path>.new", are
+// pushed to the disk, and the new file takes the name only while no other file has it, so
+// a crash leaves no file or the whole one and an existing file is never emptied. A file of
+// no bytes holds nothing and is replaced. Taken: another file has the name.
+Created CreateNew(const char* path, const void* data, size_t size);
+
 enum class Saved { Ok, CannotOpen, DiskFull, Failed };
 
 // Writes a new file or replaces an existing one as one step: the bytes go to "<path>.new",
@@ -51,17 +61,22 @@ enum class Saved { Ok, CannotOpen, DiskFull, Failed };
 Saved SaveWhole(const char* path, const void* data, size_t size);
 
 // Replaces an existing file's content as one step: the bytes go to "<path>.new", are
-// pushed to the disk, and the new file is renamed over the old one. A process that dies at
-// any point leaves either the old or the new content. Where the folder allows no new file
-// or no rename (a standard user may write the file but not its folder), the bytes are
-// written over the file from offset 0 instead. False when `path` cannot be opened for
-// writing (nothing is created) or the in-place write fails too.
+// pushed to the disk, and the new file takes the old one's place, keeping its access
+// rights. A process that dies at any point leaves either the old or the new content. Only
+// where the folder allows no new file or no replacement (a standard user may write the
+// file but not its folder) are the bytes written over the file from offset 0 instead; a
+// write of "<path>.new" that fails (a full disk) leaves the file as it was. False when
+// `path` cannot be opened for writing (nothing is created) or no write succeeded.
 bool ReplaceExisting(const char* path, const void* data, size_t size);
 
 // Test seam: after `bytes` more bytes, every write of this module fails as if the
 // process had been killed there, or the disk were full (negative: no limit). Lets tests
 // cut writes anywhere.
 void SetWriteBudgetForTest(int64_t bytes);
+
+// Test seam: a full disk. Writes may still overwrite bytes a file already has, but add
+// none, as on a real volume without free clusters.
+void SetDiskFullForTest(bool full);
 
 // Test seam: notes every write ("write <bytes>"), flush and sync of this module in `log`
 // (nullptr: stop), so tests can check what reaches the disk before what.

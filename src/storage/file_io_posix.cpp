@@ -1,5 +1,7 @@
 #include "storage/file_io.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -8,6 +10,20 @@ namespace file_io {
 // rename() replaces the target in one step on POSIX file systems.
 bool RenameOver(const char* from, const char* to) {
     return std::rename(from, to) == 0;
+}
+
+// A second name for the file fails when `to` exists; the first is then dropped.
+Created RenameToFreeName(const char* from, const char* to) {
+    if (link(from, to) != 0)
+        return errno == EEXIST ? Created::Taken : Created::Failed;
+    unlink(from);
+    return Created::Ok;
+}
+
+// The replacement carries no rights of the old file to lose here: a POSIX rename keeps
+// what the folder and the writing user give, as the old file had them.
+bool ReplaceOver(const char* from, const char* to) {
+    return RenameOver(from, to);
 }
 
 Failure LastOpenFailure() {

@@ -63,7 +63,9 @@ constexpr int32_t kDataFileMagic = 1234567890;
 constexpr int kDataHeaderSize = 8;
 constexpr int kRecordGrowth = 300;
 constexpr int kMemberGrowth = 50;
-constexpr int kPortCount = 20;
+constexpr int kPortCount = 20; // the ports the Setting list offers, COM1 to COM20
+// The channel opens COM21 too, and the start-up port search may store it.
+constexpr int kStorablePortCount = 21;
 constexpr int kSpeedCount = 8;
 constexpr int kBaudRates[kSpeedCount] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 

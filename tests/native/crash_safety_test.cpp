@@ -12,7 +12,10 @@
 namespace {
 
 struct BudgetReset {
-    ~BudgetReset() { file_io::SetWriteBudgetForTest(-1); }
+    ~BudgetReset() {
+        file_io::SetWriteBudgetForTest(-1);
+        file_io::SetDiskFullForTest(false);
+    }
 };
 
 using test_records::Numbered;
@@ -102,6 +105,32 @@ TEST(CrashSafety, ConfigRewriteCutAnywhereLeavesOldOrNewFile) {
             EXPECT_EQ(s.MemberCount, 4); // the operator's edit is still in memory
         }
     }
+}
+
+// A full disk leaves QUELMA.CFG byte for byte and the save says so, however long the new
+// content; a new data file is made whole or not at all, never as an empty or cut file.
+TEST(CrashSafety, FullDiskLeavesEveryFileAsItWas) {
+    BudgetReset reset;
+    TempDir dir;
+    const std::string path = dir.File("QUELMA.CFG");
+    AppSettings s{};
+    MemberList m;
+    ASSERT_TRUE(CreateConfigFile(path.c_str(), 3, s, m));
+    const auto before = ReadBytes(path);
+    s.Speed = 7;
+    ASSERT_TRUE(AddMemberEntry(m, s, test_records::Member("N100", "Nina")));
+    file_io::SetDiskFullForTest(true);
+    EXPECT_FALSE(SaveSettingsFile(path.c_str(), s, m));
+    EXPECT_EQ(SaveMembersFile(path.c_str(), s, m), SaveMembersResult::CannotOpen);
+    EXPECT_EQ(ReadBytes(path), before);
+    const std::string data = dir.File("Quelma2026.dat");
+    EXPECT_FALSE(CreateDataFile(data.c_str()));
+    file_io::SetDiskFullForTest(false);
+    EXPECT_FALSE(file_io::Exists(data.c_str()));
+    file_io::SetWriteBudgetForTest(4); // killed half-way through the header
+    EXPECT_FALSE(CreateDataFile(data.c_str()));
+    EXPECT_FALSE(file_io::Exists(data.c_str()));
+    EXPECT_FALSE(file_io::Exists((path + ".new").c_str()));
 }
 
 // A whole-file save (the result list as CSV) that the disk cuts short is reported as a full

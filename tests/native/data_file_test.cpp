@@ -30,6 +30,16 @@ TEST(DataFile, NewFileIsEightBytesAndLoadsEmpty) {
     ASSERT_EQ(ReadDataFile(path.c_str(), table), DataLoad::Loaded);
     EXPECT_EQ(table.Count(), 0);
     EXPECT_EQ(table.capacity, 300);
+
+    // Created only where no file holds anything: a file that came back meanwhile stays.
+    WriteBytes(path, {1, 2, 3});
+    bool taken = false;
+    EXPECT_FALSE(CreateDataFile(path.c_str(), &taken));
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{1, 2, 3}));
+    WriteBytes(path, {});
+    EXPECT_TRUE(CreateDataFile(path.c_str()));
+    EXPECT_EQ(ReadBytes(path).size(), 8u);
 }
 
 TEST(DataFile, AppendsWriteEveryRecordAndGrowBy300) {

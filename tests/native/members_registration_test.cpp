@@ -103,6 +103,11 @@ TEST(MemberTableEdits, RemovingByIdAloneTakesTheFirstInUseSlot) {
     ASSERT_TRUE(RemoveMemberEntry(r.members, r.settings, "ID2"));
     EXPECT_FALSE(RemoveMemberEntry(r.members, r.settings, "ID2")) << "a freed slot is not found";
     EXPECT_EQ(r.settings.MemberCount, 4);
+    // A repeated ID (the old "ID0"/"NM0" padding): the Name tells the chosen row's slot.
+    SetField(r.members.slots[4].ID, "ID3");
+    ASSERT_TRUE(RemoveMemberEntry(r.members, r.settings, "ID3", "NAME4"));
+    EXPECT_EQ(r.members.slots[3].InUse, 1);
+    EXPECT_EQ(r.members.slots[4].InUse, 0);
 }
 
 TEST(MemberTableEdits, SortingReordersOnlyTheSlotsInUse) {

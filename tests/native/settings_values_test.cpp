@@ -39,7 +39,8 @@ TEST(SettingValues, ThresholdsShowThreeDecimalsAndReadTheLeadingNumber) {
 TEST(SettingValues, ComboWithoutSelectionKeepsTheOldIndexWithinRange) {
     EXPECT_EQ(ChosenIndex(4, 0, kPortCount), 4);
     EXPECT_EQ(ChosenIndex(-1, 7, kPortCount), 7) << "typed into the edit: old index kept";
-    EXPECT_EQ(ChosenIndex(-1, 20, kPortCount), 0) << "an old index out of range is not kept";
+    EXPECT_EQ(ChosenIndex(-1, 20, kStorablePortCount), 20) << "COM21: not listed, but kept";
+    EXPECT_EQ(ChosenIndex(-1, 21, kStorablePortCount), 0) << "an index no port has is not kept";
     EXPECT_EQ(ChosenIndex(-1, -3, kSpeedCount), 0);
     EXPECT_EQ(ChosenIndex(8, 5, kSpeedCount), 5);
 }

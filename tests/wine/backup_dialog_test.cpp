@@ -1,5 +1,6 @@
 // The Backup dialog: the data file information it shows, and the move of the data file to a
 // chosen name (copy, delete, close the program), with the chosen name given by the test.
+#include "analyzer/measure_state.h"
 #include "settings/backup_dialog.h"
 #include "settings/settings_ids.h"
 #include "wine/registration_world.h"
@@ -124,6 +125,24 @@ TEST_F(BackupMove, NewNameCopiesDeletesAndClosesTheProgram) {
     EXPECT_EQ(ReadWholeFile(Target("backup.dat")), original);
     EXPECT_FALSE(Exists(DataPath()));
     EXPECT_EQ(main_.closes, 1);
+}
+
+// Backup waits for the measurement, and copies a record whose write failed too.
+TEST_F(BackupMove, WaitsForTheMeasurementAndCopiesEveryRecord) {
+    ASSERT_EQ(ReadDataFile(DataPath().c_str(), RecordTable), DataLoad::Loaded);
+    AppendToTable(RecordTable, MeasureRecord{});
+    g_nMeasureState = MeasureState::Started;
+    TestBackup dialog(main_.hwnd());
+    dialog.chosen = Target("backup");
+    Run(dialog, [&](HWND d) {
+        Click(d, kBackupButton);
+        g_nMeasureState = MeasureState::Idle;
+        Click(d, kBackupButton);
+    });
+    ResetRecordTable(RecordTable);
+    EXPECT_EQ(messages.front(),
+              "A subject is identified or being measured.\r\nBackup after the measurement.");
+    EXPECT_EQ(ReadWholeFile(Target("backup.dat")).size(), 8u + 4 * 72);
 }
 
 TEST_F(BackupMove, ExistingNameLeavesEverythingInPlace) {

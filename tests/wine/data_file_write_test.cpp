@@ -56,7 +56,12 @@ TEST_F(DataFileWrites, StartUpOffersToCreateOnlyAMissingFile) {
     answer = IDNO;
     EXPECT_FALSE(LoadDataFile());
     EXPECT_FALSE(fs::exists(path));
-    ASSERT_EQ(messages.size(), 3u);
+    std::ofstream(path).close(); // a creation that never finished: no byte, asked like none
+    answer = IDYES;
+    EXPECT_TRUE(LoadDataFile());
+    EXPECT_EQ(ReadWholeFile(path).size(), 8u);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(messages[3], "Data file open fail. Create new one ?");
     EXPECT_EQ(messages[0].rfind(path + " is in use by another program.", 0), 0u) << messages[0];
     EXPECT_EQ(messages[1].rfind(path + " cannot be opened: access denied.", 0), 0u) << messages[1];
     EXPECT_EQ(messages[2], "Data file open fail. Create new one ?");

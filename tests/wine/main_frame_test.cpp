@@ -1,7 +1,9 @@
-// The main window as built from the resources: the toolbar's commands and their states, and
-// the status bar's panes.
+// The main window as built from the resources: the toolbar's commands and their states, the
+// status bar's panes, and the last write of measurements before the program ends.
 #include "app/main_frame.h"
+#include "framework/handles.h"
 #include "res/resource.h"
+#include "wine/install_world.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -36,6 +38,49 @@ TEST(MainFrame, ToolbarCommandsAndStatusPanes) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     } // the frame's WM_QUIT is meant for the program's loop, not the test's
+}
+
+using MainFrameEnding = wine_harness::InstallWorldTest;
+
+// A record whose write failed is written when the session ends or the window closes; while
+// that fails the operator hears how many are missing: Yes tries again, No leaves.
+TEST_F(MainFrameEnding, UnwrittenMeasurementsGetTheirLastWrite) {
+    const auto hold = [&] { // another program holds the file: every write fails
+        return fw::UniqueHandle(
+            CreateFileA(DataPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    ASSERT_TRUE(ResetRecordTable(RecordTable));
+    AppendToTable(RecordTable, MeasureRecord{});
+    CMainFrame frame;
+    ASSERT_TRUE(frame.CreateMainFrame());
+    fw::UniqueHandle held = hold();
+    answer = IDNO;
+    EXPECT_EQ(SendMessageA(frame.hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    held.Reset();
+    SendMessageA(frame.hwnd(), WM_ENDSESSION, TRUE, 0); // no second question
+    EXPECT_EQ(wine_harness::ReadWholeFile(DataPath()).size(), 8u + 72);
+
+    AppendToTable(RecordTable, MeasureRecord{});
+    AppendToTable(RecordTable, MeasureRecord{});
+    held = hold();
+    fw::SetMessageBoxHook([&](const char* text, UINT) {
+        messages.push_back(text);
+        if (messages.size() == 3)
+            held.Reset();
+        return IDYES;
+    });
+    SendMessageA(frame.hwnd(), WM_CLOSE, 0, 0);
+    ResetRecordTable(RecordTable);
+    EXPECT_FALSE(IsWindow(frame.hwnd()));
+    EXPECT_EQ(wine_harness::ReadWholeFile(DataPath()).size(), 8u + 3 * 72);
+    const std::string text = std::string(" not in the data file ") + g_szDataFileName +
+                             ".\r\nTry to write again ?  (No: exit without writing)";
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"1 measurement is" + text, "2 measurements are" + text,
+                                        "2 measurements are" + text}));
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/commands.h"
 #include "app/quelma_view.h"
+#include "framework/handles.h"
 #include "measure/measure_dialog.h"
 #include "settings/setting_dialog.h"
 #include "settings/settings_ids.h"
@@ -188,6 +189,22 @@ TEST_F(SettingCommand, OkThenExitAppliesAndSavesWhatOkStored) {
     const AppSettings file = FileSettings();
     EXPECT_EQ(std::memcmp(&file, &g_Settings, sizeof file), 0);
     EXPECT_EQ(FileMembers().size(), static_cast<size_t>(members));
+}
+
+// QUELMA.CFG held elsewhere: a failed save is told; a stored COM21 (not listed) stays.
+TEST_F(SettingCommand, FailedSaveIsToldAndAnUnlistedPortIsKept) {
+    g_Settings.Port = 20;
+    fw::UniqueHandle held(CreateFileA(ConfigPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    RunCommand([&](HWND d) {
+        Click(d, IDOK);
+        Click(d, IDCANCEL);
+    });
+    held.Reset();
+    EXPECT_EQ(messages, (std::vector<std::string>{"Setting save O.K",
+                                                  "QUELMA.CFG could not be written.\r\nThe "
+                                                  "settings apply only until the program ends."}));
+    EXPECT_EQ(g_Settings.Port, 20);
 }
 
 TEST_F(SettingCommand, ExitWithoutOkChangesNothing) {
