@@ -2,6 +2,7 @@
 
 #include "analyzer/measure_state.h"
 #include "app/stored_files.h"
+#include "framework/busy_wait.h"
 #include "framework/message_box.h"
 #include "res/resource.h"
 #include "settings/settings_ids.h"
@@ -93,6 +94,9 @@ void CBackup::OnBackup() {
     if (!ReadyToMove())
         return;
 
+    // From the copy until the program closes no measurement may start in the Measure
+    // window: its record would go to a data file that no longer exists.
+    fw::InputBlock hold;
     // An existing file is never overwritten; the data file stays unless the copy is whole.
     if (m_Path.empty() || !CopyFileA(m_Path.c_str(), target.c_str(), TRUE)) {
         fw::MessageBox(hwnd(), "Backup fail");
