@@ -41,7 +41,7 @@ class QuietEffects : public MeasureEffects {
     void ShowMode(const char*) override { ++effects; }
     void Send(const char*) override { ++effects; }
     int64_t Now() override { return 0; }
-    void TakePhoto() override {}
+    bool TakePhoto() override { return false; }
     void StoreResult() override { ++effects; }
     void RestartCamera() override {}
     void Beep() override {}
@@ -59,7 +59,7 @@ class CountingSink : public LineSink {
 // The whole receiving path: copy into the hand-over queue, take it out, run the protocol.
 class ProtocolSink : public LineSink {
   public:
-    ProtocolSink() : ctx{state, settings, record, total} {}
+    ProtocolSink() : ctx{state, settings, record, total, breath} {}
     void OnLine(const char* text, int chars, int length) override {
         ++lines;
         queue.Push(text, chars, length);
@@ -73,6 +73,7 @@ class ProtocolSink : public LineSink {
     AppSettings settings{};
     MeasureRecord record{};
     int total = 0;
+    bool breath = false;
     MeasureContext ctx;
     QuietEffects fx;
     LineQueue queue;

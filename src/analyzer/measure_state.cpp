@@ -11,6 +11,25 @@ int g_nMeasureState = MeasureState::Idle;
 
 namespace {
 
+bool g_bBreathStamped = false;
+
+// A record field as the edits show it: cut to the field's size - 1, like the typed text.
+template <size_t N> bool FieldShows(const char (&field)[N], const char* typed) {
+    char shown[N] = {};
+    std::memcpy(shown, field, N - 1);
+    char cut[N];
+    SetField(cut, typed);
+    return std::strcmp(shown, cut) == 0;
+}
+
+bool EditsShowRecord(const MeasureRecord& record, const StartRequest& request) {
+    return FieldShows(record.ID, request.typedId) && FieldShows(record.Name, request.typedName);
+}
+
+void ClearCardSerial(MeasureRecord& record) {
+    std::memset(record.CardSerial, 0, sizeof record.CardSerial);
+}
+
 void HandleUnitLine(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
     fx.MarkState(kBoxReady);
     ReadDeviceTotal(text, chars, &ctx.deviceTotal);
@@ -33,14 +52,21 @@ void HandleBreath(MeasureContext& ctx, MeasureEffects& fx) {
     fx.ShowStatus("Analyzing");
     fx.MarkState(kBoxAnalyzing);
     ctx.record.Time = fx.Now();
-    // The flag goes in before the photo is tried, so a failed save still reads as taken.
-    ctx.record.Photo = ctx.settings.UseWebCam ? 1 : 0;
-    if (ctx.settings.UseWebCam)
-        fx.TakePhoto();
+    ctx.breathStamped = true;
+    // The record claims a photo only once its file exists; the Result list opens it by name.
+    ctx.record.Photo = 0;
+    if (ctx.settings.UseWebCam && fx.TakePhoto())
+        ctx.record.Photo = 1;
 }
 
 void HandleResult(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
     const AppSettings& s = ctx.settings;
+    // Without its own "BRE" the result is stamped now and has no photo, so it never
+    // carries the time and photo of an earlier measurement.
+    if (!ctx.breathStamped) {
+        ctx.record.Time = fx.Now();
+        ctx.record.Photo = 0;
+    }
     fx.ShowMode(ModeText(s.Mode));
     const float value = ReadResultValue(text, chars);
     ctx.record.Value = value;
@@ -55,12 +81,14 @@ void HandleResult(MeasureContext& ctx, MeasureEffects& fx, const char* text, int
     fx.ShowStatus(display);
     fx.MarkState(kBoxCompletion);
     fx.StoreResult();
+    ctx.breathStamped = false;
 }
 
 } // namespace
 
 MeasureContext ProgramMeasureContext() {
-    return MeasureContext{g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal};
+    return MeasureContext{g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal,
+                          g_bBreathStamped};
 }
 
 void HandleAnalyzerLine(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
@@ -104,15 +132,19 @@ void HandleAnalyzerLine(MeasureContext& ctx, MeasureEffects& fx, const char* tex
 
 void ResetMeasureState(MeasureContext& ctx) {
     ctx.state = MeasureState::Idle;
+    ctx.breathStamped = false;
 }
 
 bool CardPollAllowed(int state) {
     return state == MeasureState::Idle || state == MeasureState::Identified;
 }
 
-bool OnCardRead(MeasureContext& ctx, const char (&previousId)[sizeof(MeasureRecord::ID)]) {
-    if (std::memcmp(previousId, ctx.record.ID, sizeof previousId) == 0)
+bool OnCardRead(MeasureContext& ctx, const MeasureRecord& card) {
+    if (std::memcmp(card.ID, ctx.record.ID, sizeof card.ID) == 0)
         return false;
+    std::memcpy(ctx.record.ID, card.ID, sizeof card.ID);
+    std::memcpy(ctx.record.Name, card.Name, sizeof card.Name);
+    std::memcpy(ctx.record.CardSerial, card.CardSerial, sizeof card.CardSerial);
     ctx.state = MeasureState::Identified;
     return true;
 }
@@ -125,6 +157,7 @@ void OnMemberSelectionClosed(MeasureContext& ctx, const MemberEntry* chosen) {
         std::memcpy(name, chosen->Name, sizeof chosen->Name);
         SetField(ctx.record.ID, id);
         SetField(ctx.record.Name, name);
+        ClearCardSerial(ctx.record);
     }
     ctx.state = MeasureState::Identified;
 }
@@ -136,6 +169,7 @@ void OnPortLost(MeasureContext& ctx, MeasureEffects& fx) {
     const bool measuring = ctx.state == MeasureState::Measuring;
     fx.ClearStates();
     ctx.state = MeasureState::Idle;
+    ctx.breathStamped = false;
     // A photo taken at "BRE" froze the picture; no "END" will come to restart it.
     if (measuring && ctx.settings.UseWebCam)
         fx.RestartCamera();
@@ -149,9 +183,12 @@ StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequ
     }
     if (ctx.state == MeasureState::Started || ctx.state == MeasureState::Measuring)
         return StartOutcome::Ignored;
-    if (ctx.state == MeasureState::Idle) {
+    // The subject is the one the edits show: an identified card or member counts only while
+    // its edits are left alone.
+    if (ctx.state == MeasureState::Idle || !EditsShowRecord(ctx.record, request)) {
         SetField(ctx.record.ID, request.typedId);
         SetField(ctx.record.Name, request.typedName);
+        ClearCardSerial(ctx.record);
         ctx.state = MeasureState::Identified;
     }
     if (!fx.IsValidMember(ctx.record)) {
@@ -166,6 +203,7 @@ StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequ
         return StartOutcome::NoLink;
     }
     fx.Send(kCommandRecall);
+    ctx.breathStamped = false;
     ctx.record.Low = ctx.settings.Low;
     ctx.record.Mode = static_cast<uint8_t>(ctx.settings.Mode);
     ctx.record.Hi = ctx.settings.Hi;

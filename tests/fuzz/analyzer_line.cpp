@@ -84,7 +84,7 @@ class CheckingEffects : public MeasureEffects {
                 "only the three commands are sent");
     }
     int64_t Now() override { return now; }
-    void TakePhoto() override {}
+    bool TakePhoto() override { return true; }
     void StoreResult() override {
         Require(record_.Unit <= 2, "stored unit in range");
         Require(record_.Level <= 2, "stored level in range");
@@ -184,7 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(&settings.Hi, data + 5, sizeof settings.Hi);
     MeasureRecord record{};
     int total = 0;
-    MeasureContext ctx{state, settings, record, total};
+    bool breath = false;
+    MeasureContext ctx{state, settings, record, total, breath};
     CheckingEffects fx(record);
     fx.now = static_cast<int64_t>(data[9]) << 40;
     CheckingSink sink(ctx, fx);

@@ -15,7 +15,10 @@ class EffectsRecorder : public MeasureEffects {
     void ShowMode(const char* text) override { Log("mode:", text); }
     void Send(const char* command) override { Log("send:", command); }
     int64_t Now() override { return now; }
-    void TakePhoto() override { Log("photo"); }
+    bool TakePhoto() override {
+        Log("photo");
+        return photoWritten;
+    }
     void StoreResult() override { Log("store"); }
     void RestartCamera() override { Log("camera"); }
     void Beep() override { Log("beep"); }
@@ -35,6 +38,7 @@ class EffectsRecorder : public MeasureEffects {
     std::vector<std::string> events;
     int64_t now = 1700000000;
     bool memberValid = true;
+    bool photoWritten = true;
     std::string checkedId, checkedName;
 
   private:
@@ -49,8 +53,9 @@ struct MeasureWorld {
     AppSettings settings{};
     MeasureRecord record{};
     int total = 0;
+    bool breathStamped = false;
     EffectsRecorder fx;
-    MeasureContext ctx{state, settings, record, total};
+    MeasureContext ctx{state, settings, record, total, breathStamped};
 
     MeasureWorld() {
         settings.Mode = kModeFast;

@@ -115,7 +115,7 @@ class ChannelEffects : public MeasureEffects {
     void ShowMode(const char*) override {}
     void Send(const char* command) override { sent += g_pCommPort->Send(command); }
     int64_t Now() override { return 1700000000; }
-    void TakePhoto() override {}
+    bool TakePhoto() override { return false; }
     void StoreResult() override { events.push_back("store"); }
     void RestartCamera() override {}
     void Beep() override {}
@@ -181,7 +181,8 @@ TEST_F(CommPortExchange, OpensConfiguresAndRunsAWholeMeasurement) {
 
     MeasureRecord record{};
     int total = 0;
-    MeasureContext ctx{g_nMeasureState, g_Settings, record, total};
+    bool breath = false;
+    MeasureContext ctx{g_nMeasureState, g_Settings, record, total, breath};
     ChannelEffects fx;
     receiver_.onLine = [&](const Receiver::Line& line) {
         HandleAnalyzerLine(ctx, fx, line.text.data(), static_cast<int>(line.text.size()));
