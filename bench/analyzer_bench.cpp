@@ -59,7 +59,7 @@ class CountingSink : public LineSink {
 // The whole receiving path: copy into the hand-over queue, take it out, run the protocol.
 class ProtocolSink : public LineSink {
   public:
-    ProtocolSink() : ctx{state, settings, record, total, breath} {}
+    ProtocolSink() : ctx{state, settings, record, total} {}
     void OnLine(const char* text, int chars, int length) override {
         ++lines;
         queue.Push(text, chars, length);
@@ -73,7 +73,6 @@ class ProtocolSink : public LineSink {
     AppSettings settings{};
     MeasureRecord record{};
     int total = 0;
-    bool breath = false;
     MeasureContext ctx;
     QuietEffects fx;
     LineQueue queue;

@@ -11,8 +11,6 @@ int g_nMeasureState = MeasureState::Idle;
 
 namespace {
 
-bool g_bBreathStamped = false;
-
 // A record field as the edits show it: cut to the field's size - 1, like the typed text.
 template <size_t N> bool FieldShows(const char (&field)[N], const char* typed) {
     char shown[N] = {};
@@ -30,6 +28,13 @@ void ClearCardSerial(MeasureRecord& record) {
     std::memset(record.CardSerial, 0, sizeof record.CardSerial);
 }
 
+// Until its own "BRE" a measurement has no time (0 never comes from a running clock) and no
+// photo, so it never carries those of an earlier one.
+void ClearBreath(MeasureRecord& record) {
+    record.Time = 0;
+    record.Photo = 0;
+}
+
 void HandleUnitLine(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
     fx.MarkState(kBoxReady);
     ReadDeviceTotal(text, chars, &ctx.deviceTotal);
@@ -44,6 +49,7 @@ void HandleEnd(MeasureContext& ctx, MeasureEffects& fx) {
         return;
     fx.ClearStates();
     ctx.state = MeasureState::Idle;
+    ClearBreath(ctx.record);
     if (ctx.settings.UseWebCam)
         fx.RestartCamera();
 }
@@ -52,7 +58,6 @@ void HandleBreath(MeasureContext& ctx, MeasureEffects& fx) {
     fx.ShowStatus("Analyzing");
     fx.MarkState(kBoxAnalyzing);
     ctx.record.Time = fx.Now();
-    ctx.breathStamped = true;
     // The record claims a photo only once its file exists; the Result list opens it by name.
     ctx.record.Photo = 0;
     if (ctx.settings.UseWebCam && fx.TakePhoto())
@@ -61,12 +66,8 @@ void HandleBreath(MeasureContext& ctx, MeasureEffects& fx) {
 
 void HandleResult(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
     const AppSettings& s = ctx.settings;
-    // Without its own "BRE" the result is stamped now and has no photo, so it never
-    // carries the time and photo of an earlier measurement.
-    if (!ctx.breathStamped) {
+    if (ctx.record.Time == 0) // a result without its own "BRE" is stamped when it comes
         ctx.record.Time = fx.Now();
-        ctx.record.Photo = 0;
-    }
     fx.ShowMode(ModeText(s.Mode));
     const float value = ReadResultValue(text, chars);
     ctx.record.Value = value;
@@ -81,14 +82,12 @@ void HandleResult(MeasureContext& ctx, MeasureEffects& fx, const char* text, int
     fx.ShowStatus(display);
     fx.MarkState(kBoxCompletion);
     fx.StoreResult();
-    ctx.breathStamped = false;
 }
 
 } // namespace
 
 MeasureContext ProgramMeasureContext() {
-    return MeasureContext{g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal,
-                          g_bBreathStamped};
+    return MeasureContext{g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal};
 }
 
 void HandleAnalyzerLine(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
@@ -132,7 +131,6 @@ void HandleAnalyzerLine(MeasureContext& ctx, MeasureEffects& fx, const char* tex
 
 void ResetMeasureState(MeasureContext& ctx) {
     ctx.state = MeasureState::Idle;
-    ctx.breathStamped = false;
 }
 
 bool CardPollAllowed(int state) {
@@ -169,7 +167,7 @@ void OnPortLost(MeasureContext& ctx, MeasureEffects& fx) {
     const bool measuring = ctx.state == MeasureState::Measuring;
     fx.ClearStates();
     ctx.state = MeasureState::Idle;
-    ctx.breathStamped = false;
+    ClearBreath(ctx.record);
     // A photo taken at "BRE" froze the picture; no "END" will come to restart it.
     if (measuring && ctx.settings.UseWebCam)
         fx.RestartCamera();
@@ -203,7 +201,7 @@ StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequ
         return StartOutcome::NoLink;
     }
     fx.Send(kCommandRecall);
-    ctx.breathStamped = false;
+    ClearBreath(ctx.record);
     ctx.record.Low = ctx.settings.Low;
     ctx.record.Mode = static_cast<uint8_t>(ctx.settings.Mode);
     ctx.record.Hi = ctx.settings.Hi;

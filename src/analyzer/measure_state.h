@@ -51,11 +51,9 @@ struct MeasureContext {
     const AppSettings& settings;
     MeasureRecord& record;
     int& deviceTotal;
-    // "BRE" stamped the record's time and photo in the measurement under way.
-    bool& breathStamped;
 };
 
-// g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal and the program's breath flag.
+// g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal.
 MeasureContext ProgramMeasureContext();
 
 // One received line, `chars` characters of `text` (NULs and other noise included). Does
@@ -84,8 +82,8 @@ struct StartRequest {
     const char* typedId = "";
     const char* typedName = "";
     bool channelExists = false;
-    bool channelLost = false; // the port is not usable (never opened, or went away) and
-                              // could not be opened again
+    // The port is not usable (it never opened, or went away) and could not be opened again.
+    bool channelLost = false;
 };
 
 enum class StartOutcome { DiskFull, Ignored, NotValid, NoChannel, NoLink, Sent };

@@ -184,8 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(&settings.Hi, data + 5, sizeof settings.Hi);
     MeasureRecord record{};
     int total = 0;
-    bool breath = false;
-    MeasureContext ctx{state, settings, record, total, breath};
+    MeasureContext ctx{state, settings, record, total};
     CheckingEffects fx(record);
     fx.now = static_cast<int64_t>(data[9]) << 40;
     CheckingSink sink(ctx, fx);

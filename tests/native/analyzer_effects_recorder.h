@@ -15,10 +15,7 @@ class EffectsRecorder : public MeasureEffects {
     void ShowMode(const char* text) override { Log("mode:", text); }
     void Send(const char* command) override { Log("send:", command); }
     int64_t Now() override { return now; }
-    bool TakePhoto() override {
-        Log("photo");
-        return photoWritten;
-    }
+    bool TakePhoto() override { return Log("photo"), photoWritten; }
     void StoreResult() override { Log("store"); }
     void RestartCamera() override { Log("camera"); }
     void Beep() override { Log("beep"); }
@@ -53,9 +50,8 @@ struct MeasureWorld {
     AppSettings settings{};
     MeasureRecord record{};
     int total = 0;
-    bool breathStamped = false;
     EffectsRecorder fx;
-    MeasureContext ctx{state, settings, record, total, breathStamped};
+    MeasureContext ctx{state, settings, record, total};
 
     MeasureWorld() {
         settings.Mode = kModeFast;

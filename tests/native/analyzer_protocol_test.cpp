@@ -237,7 +237,6 @@ TEST(AnalyzerProtocol, BreathStampsTheTimeAndTakesThePhotoWithTheCamera) {
     EXPECT_EQ(w.fx.Take(), (Events{"status:Analyzing", "mark:2", "photo"}));
     EXPECT_EQ(w.record.Time, 1800000000);
     EXPECT_EQ(w.record.Photo, 1);
-
     w.fx.photoWritten = false;
     w.Line("BRE\r");
     EXPECT_EQ(w.record.Photo, 0) << "a photo whose file was not written is claimed";
@@ -305,19 +304,13 @@ TEST(MeasureStateStart, IdleTakesTheEditsCutToTheirFields) {
 
 TEST(MeasureStateStart, IdentifiedSubjectStandsOnlyWhileTheEditsShowIt) {
     MeasureWorld w;
-    MeasureRecord card{};
-    std::memcpy(card.ID, "0123456789", 10); // a card may fill the whole ID field
+    MemberEntry card{};
+    SetField(card.ID, "CARD1");
     SetField(card.Name, "Lee");
-    card.CardSerial[0] = 7;
-    ASSERT_TRUE(OnCardRead(w.ctx, card));
-    // Edits left alone (shown cut to 9 characters): the card is the subject, serial and all.
-    EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("012345678", "Lee")), StartOutcome::Sent);
-    EXPECT_EQ(std::memcmp(&w.record, &card, 34), 0);
-    // Another subject typed over them is the one validated and stored, without a serial.
-    w.state = MeasureState::Identified;
-    EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("M002", "Bob")), StartOutcome::Sent);
-    EXPECT_EQ(w.fx.checkedId + w.fx.checkedName, "M002Bob") << "the card's subject was stored";
-    EXPECT_EQ(w.record.CardSerial[0], 0);
+    OnMemberSelectionClosed(w.ctx, &card);
+    EXPECT_EQ(w.state, MeasureState::Identified);
+    EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("typed", "other")), StartOutcome::Sent);
+    EXPECT_EQ(w.fx.checkedId + w.fx.checkedName, "typedother") << "the picked subject was kept";
 }
 
 TEST(MeasureStateStart, InvalidSubjectAndMissingChannel) {
@@ -347,6 +340,9 @@ TEST(MeasureStateOperator, CardsAndMemberChoice) {
     std::memcpy(card.ID, "0123456789", 10); // a card may fill the whole field
     EXPECT_TRUE(OnCardRead(w.ctx, card));
     EXPECT_EQ(w.state, MeasureState::Identified);
+    // Edits left alone show the card's ID cut to 9 characters: the card stays the subject.
+    EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("012345678", "")), StartOutcome::Sent);
+    EXPECT_EQ(w.record.CardSerial[0], 9);
 
     // Cancelling the selection still identifies, from any state, and keeps the subject.
     w.state = MeasureState::Measuring;
@@ -383,7 +379,6 @@ TEST(MeasureStateOperator, OneWholeMeasurement) {
     EXPECT_EQ(w.record.Unit, 1);
     EXPECT_FLOAT_EQ(w.record.Value, 0.045f);
     EXPECT_EQ(std::string(w.record.ID), "ID1");
-
     // A result without its own "BRE" is stamped when it comes, without a photo.
     w.fx.now = 1800000000;
     ASSERT_EQ(PressStart(w.ctx, w.fx, Enough("ID1", "Ann")), StartOutcome::Sent);

@@ -181,8 +181,7 @@ TEST_F(CommPortExchange, OpensConfiguresAndRunsAWholeMeasurement) {
 
     MeasureRecord record{};
     int total = 0;
-    bool breath = false;
-    MeasureContext ctx{g_nMeasureState, g_Settings, record, total, breath};
+    MeasureContext ctx{g_nMeasureState, g_Settings, record, total};
     ChannelEffects fx;
     receiver_.onLine = [&](const Receiver::Line& line) {
         HandleAnalyzerLine(ctx, fx, line.text.data(), static_cast<int>(line.text.size()));

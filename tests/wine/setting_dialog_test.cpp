@@ -260,13 +260,9 @@ TEST_F(SettingCommand, WithTheMeasureDialogTheCameraStopsAndItsTextsFollow) {
     EXPECT_EQ(ItemText(measure->hwnd(), 1013), "Normal");
     EXPECT_EQ(ItemText(measure->hwnd(), 1014), "0.050");
     EXPECT_EQ(g_Settings.UseWebCam, 0);
-
-    // Switched on with a camera that does not start: no photos in this run, the file keeps
-    // the operator's choice.
+    // Switched on, a camera that does not start takes no photos; the file keeps the choice.
     SetEnvironmentVariableA("QUELMA_CAM_DRIVERS", "0x");
-    g_nCapDrivers = 0;
-    g_pMeasureDlg = measure.get(); // the command's view forgot it when it closed
-    SetField(measure->PhotoControl().PhotoPath, "");
+    g_pMeasureDlg = measure.get(); // the command's view forgot it
     RunCommand([&](HWND d) {
         SetCheck(d, kWebCamCheck, true);
         Click(d, IDOK);
