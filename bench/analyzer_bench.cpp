@@ -41,7 +41,7 @@ class QuietEffects : public MeasureEffects {
     void ShowMode(const char*) override { ++effects; }
     void Send(const char*) override { ++effects; }
     int64_t Now() override { return 0; }
-    void TakePhoto() override {}
+    bool TakePhoto() override { return false; }
     void StoreResult() override { ++effects; }
     void RestartCamera() override {}
     void Beep() override {}

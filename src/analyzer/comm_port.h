@@ -50,6 +50,9 @@ class CCommPort : private LineSink {
     // The port went away while open: the watch thread has ended and posted ID_CMD_PORT_LOST
     // to the owner; writes fail at once until Reopen.
     bool IsLost() const { return m_bLost.load(); }
+    // Open with its watch thread running: not lost, and not left without a port by Open
+    // (codes 4 and 5, or a watch thread that did not start).
+    bool IsUsable() const { return HasPort() && WatchThreadRunning() && !IsLost(); }
 
     // Sends the first m_nTxLength bytes of the transmit buffer; 1 when all went out, else 0.
     // Blocks the calling (UI) thread until the bytes are out.

@@ -11,6 +11,30 @@ int g_nMeasureState = MeasureState::Idle;
 
 namespace {
 
+// A record field as the edits show it: cut to the field's size - 1, like the typed text.
+template <size_t N> bool FieldShows(const char (&field)[N], const char* typed) {
+    char shown[N] = {};
+    std::memcpy(shown, field, N - 1);
+    char cut[N];
+    SetField(cut, typed);
+    return std::strcmp(shown, cut) == 0;
+}
+
+bool EditsShowRecord(const MeasureRecord& record, const StartRequest& request) {
+    return FieldShows(record.ID, request.typedId) && FieldShows(record.Name, request.typedName);
+}
+
+void ClearCardSerial(MeasureRecord& record) {
+    std::memset(record.CardSerial, 0, sizeof record.CardSerial);
+}
+
+// Until its own "BRE" a measurement has no time (0 never comes from a running clock) and no
+// photo, so it never carries those of an earlier one.
+void ClearBreath(MeasureRecord& record) {
+    record.Time = 0;
+    record.Photo = 0;
+}
+
 void HandleUnitLine(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
     fx.MarkState(kBoxReady);
     ReadDeviceTotal(text, chars, &ctx.deviceTotal);
@@ -25,6 +49,7 @@ void HandleEnd(MeasureContext& ctx, MeasureEffects& fx) {
         return;
     fx.ClearStates();
     ctx.state = MeasureState::Idle;
+    ClearBreath(ctx.record);
     if (ctx.settings.UseWebCam)
         fx.RestartCamera();
 }
@@ -33,14 +58,16 @@ void HandleBreath(MeasureContext& ctx, MeasureEffects& fx) {
     fx.ShowStatus("Analyzing");
     fx.MarkState(kBoxAnalyzing);
     ctx.record.Time = fx.Now();
-    // The flag goes in before the photo is tried, so a failed save still reads as taken.
-    ctx.record.Photo = ctx.settings.UseWebCam ? 1 : 0;
-    if (ctx.settings.UseWebCam)
-        fx.TakePhoto();
+    // The record claims a photo only once its file exists; the Result list opens it by name.
+    ctx.record.Photo = 0;
+    if (ctx.settings.UseWebCam && fx.TakePhoto())
+        ctx.record.Photo = 1;
 }
 
 void HandleResult(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
     const AppSettings& s = ctx.settings;
+    if (ctx.record.Time == 0) // a result without its own "BRE" is stamped when it comes
+        ctx.record.Time = fx.Now();
     fx.ShowMode(ModeText(s.Mode));
     const float value = ReadResultValue(text, chars);
     ctx.record.Value = value;
@@ -110,9 +137,12 @@ bool CardPollAllowed(int state) {
     return state == MeasureState::Idle || state == MeasureState::Identified;
 }
 
-bool OnCardRead(MeasureContext& ctx, const char (&previousId)[sizeof(MeasureRecord::ID)]) {
-    if (std::memcmp(previousId, ctx.record.ID, sizeof previousId) == 0)
+bool OnCardRead(MeasureContext& ctx, const MeasureRecord& card) {
+    if (std::memcmp(card.ID, ctx.record.ID, sizeof card.ID) == 0)
         return false;
+    std::memcpy(ctx.record.ID, card.ID, sizeof card.ID);
+    std::memcpy(ctx.record.Name, card.Name, sizeof card.Name);
+    std::memcpy(ctx.record.CardSerial, card.CardSerial, sizeof card.CardSerial);
     ctx.state = MeasureState::Identified;
     return true;
 }
@@ -125,6 +155,7 @@ void OnMemberSelectionClosed(MeasureContext& ctx, const MemberEntry* chosen) {
         std::memcpy(name, chosen->Name, sizeof chosen->Name);
         SetField(ctx.record.ID, id);
         SetField(ctx.record.Name, name);
+        ClearCardSerial(ctx.record);
     }
     ctx.state = MeasureState::Identified;
 }
@@ -136,6 +167,7 @@ void OnPortLost(MeasureContext& ctx, MeasureEffects& fx) {
     const bool measuring = ctx.state == MeasureState::Measuring;
     fx.ClearStates();
     ctx.state = MeasureState::Idle;
+    ClearBreath(ctx.record);
     // A photo taken at "BRE" froze the picture; no "END" will come to restart it.
     if (measuring && ctx.settings.UseWebCam)
         fx.RestartCamera();
@@ -149,9 +181,12 @@ StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequ
     }
     if (ctx.state == MeasureState::Started || ctx.state == MeasureState::Measuring)
         return StartOutcome::Ignored;
-    if (ctx.state == MeasureState::Idle) {
+    // The subject is the one the edits show: an identified card or member counts only while
+    // its edits are left alone.
+    if (ctx.state == MeasureState::Idle || !EditsShowRecord(ctx.record, request)) {
         SetField(ctx.record.ID, request.typedId);
         SetField(ctx.record.Name, request.typedName);
+        ClearCardSerial(ctx.record);
         ctx.state = MeasureState::Identified;
     }
     if (!fx.IsValidMember(ctx.record)) {
@@ -166,6 +201,7 @@ StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequ
         return StartOutcome::NoLink;
     }
     fx.Send(kCommandRecall);
+    ClearBreath(ctx.record);
     ctx.record.Low = ctx.settings.Low;
     ctx.record.Mode = static_cast<uint8_t>(ctx.settings.Mode);
     ctx.record.Hi = ctx.settings.Hi;

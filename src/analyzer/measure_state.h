@@ -36,7 +36,8 @@ class MeasureEffects {
     virtual void ShowMode(const char* text) = 0;
     virtual void Send(const char* command) = 0;
     virtual int64_t Now() = 0; // seconds since 1970-01-01 UTC
-    virtual void TakePhoto() = 0;
+    // True only when the photo file was written.
+    virtual bool TakePhoto() = 0;
     virtual void StoreResult() = 0;
     virtual void RestartCamera() = 0;
     virtual void Beep() = 0;
@@ -65,22 +66,24 @@ void ResetMeasureState(MeasureContext& ctx);
 // Cards are polled only while no measurement is under way.
 bool CardPollAllowed(int state);
 
-// A card was read into the record; `previousId` is a copy of the record's ID field from
-// before the read. A new ID
-// identifies the subject (true); the same card lying on the reader changes nothing.
-bool OnCardRead(MeasureContext& ctx, const char (&previousId)[sizeof(MeasureRecord::ID)]);
+// A card was read into `card`. A new ID identifies the subject with the card's ID, name
+// and serial (true); the same card lying on the reader changes nothing.
+bool OnCardRead(MeasureContext& ctx, const MeasureRecord& card);
 
 // The member selection closed; `chosen` is null when it was cancelled. Either way the
-// subject counts as identified, from any state.
+// subject counts as identified, from any state. A chosen member carries no card serial.
 void OnMemberSelectionClosed(MeasureContext& ctx, const MemberEntry* chosen);
 
 struct StartRequest {
     bool freeSpaceKnown = false;
     uint64_t freeBytes = 0;
-    const char* typedId = "";   // the ID edit, used only when the state is Idle
-    const char* typedName = ""; // the Name edit, likewise
+    // The ID and Name edits. They name the subject: an identified one whose edits were
+    // changed is replaced by what the edits show.
+    const char* typedId = "";
+    const char* typedName = "";
     bool channelExists = false;
-    bool channelLost = false; // the port went away and could not be opened again
+    // The port is not usable (it never opened, or went away) and could not be opened again.
+    bool channelLost = false;
 };
 
 enum class StartOutcome { DiskFull, Ignored, NotValid, NoChannel, NoLink, Sent };

@@ -35,13 +35,13 @@ bool RestartPreview(CVFWImageProcessor& camera, HWND dialog, HWND photoControl) 
     return AttachOverControl(camera, dialog, photoControl);
 }
 
-void TakePhoto(CVFWImageProcessor& camera, const MeasureRecord& record) {
+bool TakePhoto(CVFWImageProcessor& camera, const MeasureRecord& record) {
     const std::string photo = PhotoPath(g_szInstallDir, record);
-    if (!photo.empty())
-        camera.SaveImage(photo.c_str());
+    const bool saved = !photo.empty() && camera.SaveImage(photo.c_str());
     if (!g_Settings.UseSound)
-        return;
+        return saved;
     const std::string shutter = ShutterSoundPath(g_szInstallDir);
     if (!shutter.empty())
         sndPlaySoundA(shutter.c_str(), SND_ASYNC);
+    return saved;
 }

@@ -15,5 +15,6 @@ bool StartCamera(CVFWImageProcessor& camera, HWND dialog, HWND photoControl);
 bool RestartPreview(CVFWImageProcessor& camera, HWND dialog, HWND photoControl);
 
 // Saves the current frame as Photo\<PhotoFileName(record)> below the install folder, then
-// plays Resources\Shutter when sounds are on, whether or not the photo was saved.
-void TakePhoto(CVFWImageProcessor& camera, const MeasureRecord& record);
+// plays Resources\Shutter when sounds are on, whether or not the photo was saved. True when
+// the photo file was written.
+bool TakePhoto(CVFWImageProcessor& camera, const MeasureRecord& record);

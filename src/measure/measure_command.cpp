@@ -19,16 +19,6 @@ namespace {
 constexpr DWORD kCameraSettleMs = 1000;
 constexpr const char* kNoImage = "Resources\\NO_image.bmp";
 
-void ShowNoImage(CMeasure& dialog) {
-    CPhotoButton& photo = dialog.PhotoControl();
-    const std::string path = InstallPath(kNoImage);
-    // A path that does not fit leaves the control empty rather than cut short.
-    std::memset(photo.PhotoPath, 0, sizeof photo.PhotoPath);
-    if (path.size() < sizeof photo.PhotoPath)
-        std::memcpy(photo.PhotoPath, path.c_str(), path.size());
-    PostMessageA(photo.hwnd(), WM_COMMAND, ID_CMD_CP, 0);
-}
-
 void CreateMeasureDialog(CQuelmaView& view) {
     const fw::WaitCursor wait;
     auto dialog = std::make_unique<CMeasure>(view.hwnd(), view.m_DisplayFont.Get());
@@ -54,6 +44,16 @@ void CreateMeasureDialog(CQuelmaView& view) {
 }
 
 } // namespace
+
+void ShowNoImage(CMeasure& dialog) {
+    CPhotoButton& photo = dialog.PhotoControl();
+    const std::string path = InstallPath(kNoImage);
+    // A path that does not fit leaves the control empty rather than cut short.
+    std::memset(photo.PhotoPath, 0, sizeof photo.PhotoPath);
+    if (path.size() < sizeof photo.PhotoPath)
+        std::memcpy(photo.PhotoPath, path.c_str(), path.size());
+    PostMessageA(photo.hwnd(), WM_COMMAND, ID_CMD_CP, 0);
+}
 
 void HideMeasureDialog(CQuelmaView& view) {
     CMeasure* measure = g_pMeasureDlg;

@@ -2,7 +2,12 @@
 // hides and shows it.
 #pragma once
 
+class CMeasure;
 class CQuelmaView;
+
+// Points the photo control at Resources\NO_image.bmp and has it redrawn: the camera is off
+// or did not start.
+void ShowNoImage(CMeasure& dialog);
 
 // Hides a shown Measure dialog as the command does: the placement is saved in the view, the
 // dialog hidden, m_bShown cleared and the card reader's outputs switched off. Nothing

@@ -142,6 +142,9 @@ bool CMeasure::OnCommand(int id, int code, HWND) {
         OnRxLine();
         return true;
     case ID_CMD_PORT_LOST: {
+        // A notice of a channel that was replaced since must not drop the new one's work.
+        if (!g_pCommPort || !g_pCommPort->IsLost())
+            return true;
         MeasureContext ctx = ProgramMeasureContext();
         OnPortLost(ctx, *this);
         return true;
@@ -176,13 +179,8 @@ void CMeasure::PollCardReader() {
     MeasureRecord card = g_CurrentRecord;
     if (!reader->PollCard(CardIdentityRef(card)))
         return;
-    char previous[sizeof g_CurrentRecord.ID];
-    std::memcpy(previous, g_CurrentRecord.ID, sizeof previous);
-    std::memcpy(g_CurrentRecord.ID, card.ID, sizeof card.ID);
-    std::memcpy(g_CurrentRecord.Name, card.Name, sizeof card.Name);
-    std::memcpy(g_CurrentRecord.CardSerial, card.CardSerial, sizeof card.CardSerial);
     MeasureContext ctx = ProgramMeasureContext();
-    if (!OnCardRead(ctx, previous))
+    if (!OnCardRead(ctx, card))
         return;
     char id[sizeof card.ID + 1];
     char name[sizeof card.Name + 1];
@@ -218,11 +216,11 @@ void CMeasure::OnStart() {
     request.freeBytes = space.bytes;
     request.typedId = id.c_str();
     request.typedName = name.c_str();
-    // An analyzer that was unplugged gets its port back when the operator starts again.
-    if (g_pCommPort && g_pCommPort->IsLost() && CCommPort::Reopen(hwnd()) == CCommPort::kOpened)
+    // A port that went away or never opened is tried again when the operator starts.
+    if (g_pCommPort && !g_pCommPort->IsUsable() && CCommPort::Reopen(hwnd()) == CCommPort::kOpened)
         ShowStatus("Ready");
     request.channelExists = g_pCommPort != nullptr;
-    request.channelLost = g_pCommPort && g_pCommPort->IsLost();
+    request.channelLost = g_pCommPort && !g_pCommPort->IsUsable();
     MeasureContext ctx = ProgramMeasureContext();
     PressStart(ctx, *this, request);
 }
@@ -262,8 +260,8 @@ int64_t CMeasure::Now() {
     return static_cast<int64_t>(std::time(nullptr));
 }
 
-void CMeasure::TakePhoto() {
-    ::TakePhoto(m_Camera, g_CurrentRecord);
+bool CMeasure::TakePhoto() {
+    return ::TakePhoto(m_Camera, g_CurrentRecord);
 }
 
 void CMeasure::RestartCamera() {

@@ -60,7 +60,7 @@ class CMeasure : public fw::Dialog, private MeasureEffects {
     void ShowMode(const char* text) override;
     void Send(const char* command) override;
     int64_t Now() override;
-    void TakePhoto() override;
+    bool TakePhoto() override;
     void StoreResult() override;
     void RestartCamera() override;
     void Beep() override;

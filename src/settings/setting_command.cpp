@@ -6,6 +6,7 @@
 #include "app/stored_files.h"
 #include "camera/measure_camera.h"
 #include "framework/message_box.h"
+#include "measure/measure_command.h"
 #include "measure/measure_dialog.h"
 #include "members/card_reader.h"
 #include "res/resource.h"
@@ -18,23 +19,19 @@
 
 namespace {
 
-constexpr const char* kNoImage = "Resources\\NO_image.bmp";
-
 void StopCamera(CMeasure& measure) {
     measure.Camera().DetachPreview();
-    CPhotoButton& photo = measure.PhotoControl();
-    const std::string path = InstallPath(kNoImage);
-    // A path that does not fit leaves the control empty rather than cut short.
-    std::memset(photo.PhotoPath, 0, sizeof photo.PhotoPath);
-    if (path.size() < sizeof photo.PhotoPath)
-        std::memcpy(photo.PhotoPath, path.c_str(), path.size());
-    PostMessageA(photo.hwnd(), WM_COMMAND, ID_CMD_CP, 0);
+    ShowNoImage(measure);
 }
 
+// Run once g_Settings holds the new values: a camera that does not start takes no photos
+// in this run, as at the Measure command; the file keeps the operator's choice.
 void StartMeasureCamera(CMeasure& measure) {
     measure.PhotoControl().PhotoPath[0] = '\0';
-    g_Settings.UseWebCam =
-        StartCamera(measure.Camera(), measure.hwnd(), measure.PhotoControl().hwnd()) ? 1 : 0;
+    if (StartCamera(measure.Camera(), measure.hwnd(), measure.PhotoControl().hwnd()))
+        return;
+    g_Settings.UseWebCam = 0;
+    ShowNoImage(measure);
 }
 
 } // namespace
@@ -48,8 +45,6 @@ void ApplySettings(const AppSettings& stored, HWND owner) {
         PlanSettingChange(g_Settings, work, g_pMeasureDlg != nullptr, g_hCardReader);
     if (change.camera == CameraChange::Stop)
         StopCamera(*g_pMeasureDlg);
-    else if (change.camera == CameraChange::Start)
-        StartMeasureCamera(*g_pMeasureDlg);
 
     if (change.openCardReader) {
         g_hCardReader = OpenCardReader();
@@ -59,6 +54,8 @@ void ApplySettings(const AppSettings& stored, HWND owner) {
 
     g_Settings = work;
     SaveSettingsOrSay(owner);
+    if (change.camera == CameraChange::Start)
+        StartMeasureCamera(*g_pMeasureDlg);
     if (g_pMeasureDlg)
         g_pMeasureDlg->ShowSettingTexts();
 }

@@ -84,7 +84,7 @@ class CheckingEffects : public MeasureEffects {
                 "only the three commands are sent");
     }
     int64_t Now() override { return now; }
-    void TakePhoto() override {}
+    bool TakePhoto() override { return true; }
     void StoreResult() override {
         Require(record_.Unit <= 2, "stored unit in range");
         Require(record_.Level <= 2, "stored level in range");

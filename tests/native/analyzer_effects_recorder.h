@@ -15,7 +15,7 @@ class EffectsRecorder : public MeasureEffects {
     void ShowMode(const char* text) override { Log("mode:", text); }
     void Send(const char* command) override { Log("send:", command); }
     int64_t Now() override { return now; }
-    void TakePhoto() override { Log("photo"); }
+    bool TakePhoto() override { return Log("photo"), photoWritten; }
     void StoreResult() override { Log("store"); }
     void RestartCamera() override { Log("camera"); }
     void Beep() override { Log("beep"); }
@@ -35,6 +35,7 @@ class EffectsRecorder : public MeasureEffects {
     std::vector<std::string> events;
     int64_t now = 1700000000;
     bool memberValid = true;
+    bool photoWritten = true;
     std::string checkedId, checkedName;
 
   private:

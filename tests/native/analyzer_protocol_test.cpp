@@ -237,6 +237,9 @@ TEST(AnalyzerProtocol, BreathStampsTheTimeAndTakesThePhotoWithTheCamera) {
     EXPECT_EQ(w.fx.Take(), (Events{"status:Analyzing", "mark:2", "photo"}));
     EXPECT_EQ(w.record.Time, 1800000000);
     EXPECT_EQ(w.record.Photo, 1);
+    w.fx.photoWritten = false;
+    w.Line("BRE\r");
+    EXPECT_EQ(w.record.Photo, 0) << "a photo whose file was not written is claimed";
 }
 
 TEST(MeasureStateStart, DiskSpaceIsCheckedFirstAndExactly) {
@@ -299,7 +302,7 @@ TEST(MeasureStateStart, IdleTakesTheEditsCutToTheirFields) {
     EXPECT_TRUE(w.fx.Take().empty());
 }
 
-TEST(MeasureStateStart, IdentifiedSubjectIsValidatedNotTheEdits) {
+TEST(MeasureStateStart, IdentifiedSubjectStandsOnlyWhileTheEditsShowIt) {
     MeasureWorld w;
     MemberEntry card{};
     SetField(card.ID, "CARD1");
@@ -307,8 +310,7 @@ TEST(MeasureStateStart, IdentifiedSubjectIsValidatedNotTheEdits) {
     OnMemberSelectionClosed(w.ctx, &card);
     EXPECT_EQ(w.state, MeasureState::Identified);
     EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("typed", "other")), StartOutcome::Sent);
-    EXPECT_EQ(w.fx.checkedId, "CARD1");
-    EXPECT_EQ(w.fx.checkedName, "Lee");
+    EXPECT_EQ(w.fx.checkedId + w.fx.checkedName, "typedother") << "the picked subject was kept";
 }
 
 TEST(MeasureStateStart, InvalidSubjectAndMissingChannel) {
@@ -331,13 +333,16 @@ TEST(MeasureStateOperator, CardsAndMemberChoice) {
     EXPECT_FALSE(CardPollAllowed(MeasureState::Started));
     EXPECT_FALSE(CardPollAllowed(MeasureState::Measuring));
 
-    char before[sizeof w.record.ID];
-    std::memcpy(before, w.record.ID, sizeof before);
-    EXPECT_FALSE(OnCardRead(w.ctx, before)) << "the same card again";
+    MeasureRecord card = w.record;
+    card.CardSerial[0] = 9;
+    EXPECT_FALSE(OnCardRead(w.ctx, card)) << "the same card again";
     EXPECT_EQ(w.state, MeasureState::Idle);
-    std::memcpy(w.record.ID, "0123456789", 10); // a card may fill the whole field
-    EXPECT_TRUE(OnCardRead(w.ctx, before));
+    std::memcpy(card.ID, "0123456789", 10); // a card may fill the whole field
+    EXPECT_TRUE(OnCardRead(w.ctx, card));
     EXPECT_EQ(w.state, MeasureState::Identified);
+    // Edits left alone show the card's ID cut to 9 characters: the card stays the subject.
+    EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("012345678", "")), StartOutcome::Sent);
+    EXPECT_EQ(w.record.CardSerial[0], 9);
 
     // Cancelling the selection still identifies, from any state, and keeps the subject.
     w.state = MeasureState::Measuring;
@@ -351,6 +356,7 @@ TEST(MeasureStateOperator, CardsAndMemberChoice) {
     OnMemberSelectionClosed(w.ctx, &damaged);
     EXPECT_EQ(std::string(w.record.ID), "IIIIIIIII");
     EXPECT_EQ(std::string(w.record.Name), std::string(19, 'N'));
+    EXPECT_EQ(w.record.CardSerial[0], 0) << "a picked member kept the card's serial";
 
     ResetMeasureState(w.ctx);
     EXPECT_EQ(w.state, MeasureState::Idle);
@@ -373,6 +379,12 @@ TEST(MeasureStateOperator, OneWholeMeasurement) {
     EXPECT_EQ(w.record.Unit, 1);
     EXPECT_FLOAT_EQ(w.record.Value, 0.045f);
     EXPECT_EQ(std::string(w.record.ID), "ID1");
+    // A result without its own "BRE" is stamped when it comes, without a photo.
+    w.fx.now = 1800000000;
+    ASSERT_EQ(PressStart(w.ctx, w.fx, Enough("ID1", "Ann")), StartOutcome::Sent);
+    w.Line("RES    0.010\r");
+    EXPECT_EQ(w.record.Time, 1800000000) << "the earlier measurement's time was stored";
+    EXPECT_EQ(w.record.Photo, 0);
 }
 
 TEST(MeasureStateOperator, ProgramContextBindsTheGlobals) {

@@ -115,7 +115,7 @@ class ChannelEffects : public MeasureEffects {
     void ShowMode(const char*) override {}
     void Send(const char* command) override { sent += g_pCommPort->Send(command); }
     int64_t Now() override { return 1700000000; }
-    void TakePhoto() override {}
+    bool TakePhoto() override { return false; }
     void StoreResult() override { events.push_back("store"); }
     void RestartCamera() override {}
     void Beep() override {}

@@ -35,8 +35,8 @@ class MeasureDialogChannel : public MeasureWorldTest {
         SetFreeSpaceQuery(nullptr);
         MeasureWorldTest::TearDown();
     }
-    void Open() {
-        ASSERT_EQ(CCommPort::Open(kCom - 1, view_.hwnd()), 0);
+    void Open(int com = kCom, int opened = CCommPort::kOpened) {
+        ASSERT_EQ(CCommPort::Open(com - 1, view_.hwnd()), opened);
         dialog_ = std::make_unique<CMeasure>(view_.hwnd(), nullptr);
         ASSERT_TRUE(dialog_->CreateModeless(view_.hwnd()));
         dialog_->m_bShown = 1;
@@ -156,6 +156,20 @@ TEST_F(MeasureDialogChannel, FailedFileWriteKeepsTheRecordAndSays) {
     EXPECT_EQ(RecordTable.Count(), 1);
     EXPECT_EQ(ListCount(List()), 1);
     EXPECT_EQ(ListText(List(), 0, 0), "1");
+}
+
+TEST_F(MeasureDialogChannel, PortThatNeverOpenedIsTriedAtStartAndOldLossNoticesPassBy) {
+    sim_.Stop();
+    DeleteFileA(ZPath(ComLink(19)).c_str());
+    Open(19, CCommPort::kNoDevice);
+    Start("M001", "Alice");
+    EXPECT_EQ(Text(kStatusDisplay), "DISCONNECTED") << "a silent Started ignores every start";
+    ASSERT_TRUE(sim_.Start(19, "--pause 5 --unit M --value 0.045")) << sim_.Error();
+    Start("M001", "Alice");
+    // A loss notice of the channel that the start replaced arrives late.
+    PostMessageA(Dialog(), WM_COMMAND, ID_CMD_PORT_LOST, 0);
+    ASSERT_TRUE(WaitIdle()) << sim_.LogText();
+    EXPECT_EQ(RecordTable.Count(), 1) << "the old channel's notice dropped the measurement";
 }
 
 } // namespace

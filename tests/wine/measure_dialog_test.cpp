@@ -194,11 +194,11 @@ TEST_F(MeasureDialogStart, ValidPairWithoutChannelStaysIdentified) {
     EXPECT_STREQ(g_CurrentRecord.ID, "M00100000");
     EXPECT_STREQ(g_CurrentRecord.Name, "Dora");
 
-    // Identified: the record is validated, not the edits.
+    // Identified, with another subject typed over the edits: the edits are validated.
     Type("nobody", "nobody");
     Click(kStartButton);
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(g_nMeasureState, MeasureState::Identified);
+    EXPECT_EQ(messages, (std::vector<std::string>{"Not a valid ID, Name set"}));
+    EXPECT_EQ(g_nMeasureState, MeasureState::Idle);
 }
 
 TEST_F(MeasureDialogStart, MembersPastTheCountAreNotValid) {

@@ -277,6 +277,19 @@ TEST_F(SettingCommand, WithTheMeasureDialogTheCameraStopsAndItsTextsFollow) {
     EXPECT_EQ(ItemText(measure->hwnd(), 1013), "Normal");
     EXPECT_EQ(ItemText(measure->hwnd(), 1014), "0.050");
     EXPECT_EQ(g_Settings.UseWebCam, 0);
+    // Switched on, a camera that does not start takes no photos; the file keeps the choice.
+    SetEnvironmentVariableA("QUELMA_CAM_DRIVERS", "0x");
+    g_pMeasureDlg = measure.get(); // the command's view forgot it
+    RunCommand([&](HWND d) {
+        SetCheck(d, kWebCamCheck, true);
+        Click(d, IDOK);
+        Click(d, IDCANCEL);
+    });
+    SetEnvironmentVariableA("QUELMA_CAM_DRIVERS", nullptr);
+    EXPECT_EQ(g_Settings.UseWebCam, 0) << "records would claim photos of a camera that failed";
+    EXPECT_EQ(FileSettings().UseWebCam, 1);
+    EXPECT_EQ(std::string(measure->PhotoControl().PhotoPath),
+              InstallPath("Resources\\NO_image.bmp"));
     g_pMeasureDlg = nullptr;
     measure.reset();
 }
