@@ -5,7 +5,6 @@ usage: browser.py BASE_URL SHOT_DIR DOWNLOAD_DIR PROFILE_DIR
 import csv
 import os
 import sys
-import time
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -64,21 +63,32 @@ step("the filter keeps only gate1's positives",
      all("positive" in r.get_attribute("class") and "gate1" in r.text for r in rows()))
 shown = len(rows())
 
+shot("measurements")
+
 driver.find_element(By.CSS_SELECTOR, "a.photo-link").click()
 step("a photo opens in place",
      lambda: driver.execute_script("var i = document.querySelector('img.photo');"
                                    "return i && i.complete && i.naturalWidth > 0"))
-shot("measurements")
+driver.execute_script("document.querySelector('img.photo').scrollIntoView({block: 'center'})")
+shot("photo")
 
 driver.find_element(By.PARTIAL_LINK_TEXT, "CSV").click()
 path = os.path.join(downloads, "quelma-measurements.csv")
-step("the CSV arrives", lambda: os.path.exists(path) and os.path.getsize(path) > 0)
-time.sleep(0.2)  # the download's file appears before its last write
-with open(path, newline="", encoding="utf-8") as f:
-    table = list(csv.reader(f))
+
+
+def csv_table():
+    # The download's file can appear before its last write: read it until it is whole.
+    if not os.path.exists(path):
+        return []
+    with open(path, newline="", encoding="utf-8") as f:
+        return list(csv.reader(f))
+
+
+step("the CSV arrives whole", lambda: len(csv_table()) - 1 == shown)
+table = csv_table()
 step("the CSV holds the filtered list",
      lambda: table[0][:6] == ["Station", "Year", "Number", "Time", "ID", "Name"] and
-     len(table) - 1 == shown and all(r[0] == "gate1" and r[12] == "yes" for r in table[1:]))
+     all(r[0] == "gate1" and r[12] == "yes" for r in table[1:]))
 
 member = rows()[0].find_element(By.CSS_SELECTOR, "a[href^='/member']")
 member_id = member.text
