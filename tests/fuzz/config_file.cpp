@@ -59,7 +59,7 @@ void CheckSettingDialog(const AppSettings& loaded, const std::string& typed) {
     form.low = typed;
     form.hi = typed.size() > 3 ? typed.substr(3) : typed;
     StoreSettingForm(form, work);
-    Require(work.Port >= 0 && work.Port < kPortCount, "port index in range");
+    Require(work.Port >= 0 && work.Port < kStorablePortCount, "port index in range");
     Require(work.Speed >= 0 && work.Speed < kSpeedCount, "speed index in range");
     Require(work.MemberCount == loaded.MemberCount, "the dialog keeps the member count");
     const float bound = ParseRangeBound(typed);

@@ -8,6 +8,7 @@ import sys
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.common.exceptions import StaleElementReferenceException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
@@ -20,7 +21,8 @@ for arg in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-background
     options.add_argument(arg)
 driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
-wait = WebDriverWait(driver, 20)
+# A page that is being replaced leaves stale elements behind: look again.
+wait = WebDriverWait(driver, 20, ignored_exceptions=[StaleElementReferenceException])
 
 
 def step(name, check):
