@@ -1,5 +1,7 @@
 #include "web/html.h"
 
+#include "results/record_cells.h"
+
 namespace html {
 
 std::string Escape(std::string_view text) {
@@ -46,8 +48,7 @@ std::string UrlEncode(std::string_view text) {
 
 std::string CsvCell(std::string_view text) {
     std::string out = "\"";
-    if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@' ||
-                          text[0] == '\t' || text[0] == '\r'))
+    if (StartsAFormula(text))
         out += '\'';
     for (char c : text) {
         if (c == '"')

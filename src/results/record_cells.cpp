@@ -90,8 +90,11 @@ size_t FormatRecordCell(const MeasureRecord& record, int row, int column, LowHiR
 
 std::string FormulaSafeCell(int column, std::string text) {
     const bool named = column == 1 || column == 2 || column == 9;
-    if (named && !text.empty() &&
-        std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos)
+    if (named && StartsAFormula(text))
         text.insert(text.begin(), '\'');
     return text;
+}
+
+bool StartsAFormula(std::string_view text) {
+    return !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos;
 }

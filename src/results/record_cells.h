@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 constexpr int kRecordColumnCount = 10;
 constexpr size_t kCellTextSize = 256; // at most 255 characters and the zero
@@ -33,3 +34,8 @@ size_t FormatRecordCell(const MeasureRecord& record, int row, int column, LowHiR
 // "=", "+", "-", "@", a tab or a carriage return would be run as a formula, so it gets a
 // leading apostrophe, which marks text. Names come from cards and files anyone can write.
 std::string FormulaSafeCell(int column, std::string text);
+
+// Spreadsheet programs take a cell that starts with one of = + - @, a tab or a carriage
+// return for a formula; such a cell goes out with a leading apostrophe. quelma-web's CSV
+// follows the same rule.
+bool StartsAFormula(std::string_view text);
