@@ -1,5 +1,7 @@
 // quelma-collect: gathers the results of several Quelma stations into one PostgreSQL
 // database. Station folders are only read; each file's batch is one transaction.
+#include "collect/alerts.h"
+#include "collect/cases.h"
 #include "collect/options.h"
 #include "collect/schema.h"
 #include "collect/station.h"
@@ -23,7 +25,7 @@ int Fatal(const std::string& message) {
 // One pass over every station. In watch mode a station's line is printed again only when
 // something came in or its line changed.
 int RunOnce(pg::Connection& db, pg::Connection& photoDb, const Options& o,
-            std::map<std::string, std::string>& shown) {
+            std::map<std::string, std::string>& shown, Alerts& alerts) {
     Progress progress(!o.quiet);
     int status = kExitOk;
     for (const Station& station : o.stations) {
@@ -46,7 +48,13 @@ int RunOnce(pg::Connection& db, pg::Connection& photoDb, const Options& o,
             std::fflush(stdout);
         }
     }
-    return status;
+    bool alertTrouble = false;
+    const std::string alertLines = alerts.AfterPass(db, alertTrouble);
+    if (!alertLines.empty() && (!o.quiet || alertTrouble)) {
+        std::printf("%s", alertLines.c_str());
+        std::fflush(stdout);
+    }
+    return alertTrouble ? kExitStationFailed : status;
 }
 
 } // namespace
@@ -55,35 +63,36 @@ int main(int argc, char** argv) {
     Options o;
     std::string error;
     if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), o, error)) {
-        std::fprintf(stderr, "quelma-collect: %s\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "quelma-collect: %s\n%s%s", error.c_str(), kUsage, kNotifyUsage);
         return kExitUsage;
     }
     if (o.help) {
-        std::printf("%s", kUsage);
+        std::printf("%s%s", kUsage, kNotifyUsage);
         return kExitOk;
     }
     pg::Connection db(o.conninfo);
     if (!db.Ok())
         return Fatal("cannot connect to the database: " + db.Error());
+    if (o.init ? !schema::Init(db, error) : !schema::CheckCurrent(db, error))
+        return Fatal(o.init ? "cannot create the schema: " + error : error);
+    if (!cases::StoreWindow(db, o.notify.confirmAfterMinutes, o.notify.confirmWithinMinutes, error))
+        return Fatal("cannot keep the confirmation window: " + error);
     if (o.init) {
-        if (!schema::Init(db, error))
-            return Fatal("cannot create the schema: " + error);
         if (!o.quiet)
             std::printf("schema quelma is at version %d\n", schema::Latest());
         return kExitOk;
     }
-    if (!schema::CheckCurrent(db, error))
-        return Fatal(error);
 
     pg::Connection photoDb(o.conninfo);
     if (!photoDb.Ok())
         return Fatal("cannot connect to the database: " + photoDb.Error());
 
+    Alerts alerts(o.conninfo, o.notify, o.watchSeconds > 0);
     std::map<std::string, std::string> shown;
-    int status = RunOnce(db, photoDb, o, shown);
+    int status = RunOnce(db, photoDb, o, shown, alerts);
     while (o.watchSeconds > 0) {
         std::this_thread::sleep_for(std::chrono::seconds(o.watchSeconds));
-        status = RunOnce(db, photoDb, o, shown);
+        status = RunOnce(db, photoDb, o, shown, alerts);
     }
     return status;
 }

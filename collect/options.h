@@ -1,6 +1,7 @@
 // The command line of quelma-collect.
 #pragma once
 
+#include "collect/notify_options.h"
 #include "collect/station.h"
 
 #include <string>
@@ -13,6 +14,7 @@ struct Options {
     bool quiet = false;
     bool init = false;
     bool help = false;
+    NotifyOptions notify;
 };
 
 extern const char kUsage[];
