@@ -233,7 +233,7 @@ CREATE TABLE quelma.outcomes (
     time timestamptz NOT NULL DEFAULT now()
 );
 CREATE INDEX outcomes_case ON quelma.outcomes (station, year, number, id);
-CREATE INDEX outcomes_corrects ON quelma.outcomes (corrects);
+CREATE UNIQUE INDEX outcomes_corrects ON quelma.outcomes (corrects);
 
 -- Each screening with its status now and its outcome: the newest entry no other corrects.
 CREATE VIEW quelma.positive_cases AS

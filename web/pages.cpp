@@ -2,6 +2,7 @@
 
 #include "web/assets.h"
 #include "web/html.h"
+#include "web/positives.h"
 #include "web/query.h"
 #include "web/session.h"
 
@@ -283,6 +284,8 @@ void Overview(const Request&, Response& res, pg::Connection& db, const Session& 
                 "</td></tr>";
     }
     body += "</tbody></table></div><h2>Positives per day, last 30 days</h2>" + PositivesChart(db);
+    if (std::string cases; positives::OverviewSection(db, cases))
+        body = cases + body;
     if (session.admin) {
         pg::Result log = db.Query("SELECT to_char(time, 'YYYY-MM-DD HH24:MI:SS'), user_name, "
                                   "address, action, detail FROM quelma.access_log ORDER BY id "
@@ -482,6 +485,10 @@ void Member(const Request& req, Response& res, pg::Connection& db, const Session
             (n == kMemberRows ? " newest measurements shown; " : " measurements; ") +
             "<a href=\"/measurements?member=" + Escape(html::UrlEncode(id->second)) +
             "\">open them in the list</a>.</p>" + MeasurementTable(r, n, nullptr);
+    std::string cases;
+    if (!positives::MemberSection(db, id->second, cases))
+        return NoDatabase(res, &db);
+    body += cases;
     Send(res, 200, html::Page("Member " + id->second, session.user, session.csrf, body));
 }
 
@@ -501,6 +508,48 @@ void Photo(const Request&, Response& res, pg::Connection& db, const Session&,
         return Send(res, 404, html::Page("No such photo", "", "", "<p>No such photo.</p>"));
     const std::vector<unsigned char> bytes = pg::ByteaValue(r, 0, 0);
     res.set_content(std::string(bytes.begin(), bytes.end()), "image/bmp");
+}
+
+void Positives(const Request& req, Response& res, pg::Connection& db, const Session& session,
+               const query::Params&) {
+    std::string body;
+    if (!positives::PageBody(db, session.csrf, body) ||
+        !Log(db, session.user, req, "positive cases"))
+        return NoDatabase(res, &db);
+    Send(res, 200, html::Page("Positives", session.user, session.csrf, body));
+}
+
+void RecordOutcome(const Request& req, Response& res, pg::Connection& db, const Session& session,
+                   const query::Params& p) {
+    auto csrf = p.find("csrf");
+    if (csrf == p.end() || !SameSecret(csrf->second, session.csrf))
+        return BadRequest(res, "the outcome form is not this session's");
+    positives::Entry entry;
+    std::string error, id;
+    if (!positives::ParseEntry(p, entry, error))
+        return BadRequest(res, error);
+    switch (positives::Record(db, entry, session.user, id, error)) {
+    case positives::Recorded::Failed:
+        return NoDatabase(res, &db);
+    case positives::Recorded::Refused:
+        return Send(res, 409,
+                    html::Page("Outcome not recorded", session.user, session.csrf,
+                               "<p class=\"error\">" + Escape(error) +
+                                   ".</p><p><a href=\"/positives\">Back to the positives</a></p>"));
+    case positives::Recorded::Ok:
+        break;
+    }
+    Log(db, session.user, req, "outcome", positives::LogDetail(entry, id));
+    res.set_redirect("/positives", 303);
+}
+
+void PositivesCsv(const Request& req, Response& res, pg::Connection& db, const Session& session,
+                  const query::Params&) {
+    std::string csv;
+    if (!Log(db, session.user, req, "CSV export", "positive cases") || !positives::Csv(db, csv))
+        return NoDatabase(res, &db);
+    res.set_header("Content-Disposition", "attachment; filename=\"quelma-positives.csv\"");
+    res.set_content(csv, "text/csv; charset=utf-8");
 }
 
 } // namespace
@@ -538,6 +587,9 @@ void AddRoutes(httplib::Server& server, const Config& config) {
     server.Get("/measurements.csv", Guard(query::kFilterParams, Csv));
     server.Get("/member", Guard({"id"}, Member));
     server.Get("/photo", Guard({"station", "file"}, Photo));
+    server.Get("/positives", Guard({}, Positives));
+    server.Post("/positives/outcome", Guard(positives::kEntryParams, RecordOutcome));
+    server.Get("/positives.csv", Guard({}, PositivesCsv));
     server.Get(".*", [](const Request&, Response& res) {
         Send(res, 404, html::Page("Not found", "", "", "<p>No such page.</p>"));
     });

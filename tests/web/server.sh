@@ -105,7 +105,8 @@ expect_eq "$(q "SELECT count(*) FROM quelma.measurements")" 311 "measurements af
 
 # --- the read-only role
 for sql in "UPDATE quelma.measurements SET value = 0" "DELETE FROM quelma.photos" "DELETE FROM quelma.access_log" \
-    "INSERT INTO quelma.stations VALUES ('x', 'y')"; do
+    "INSERT INTO quelma.stations VALUES ('x', 'y')" "UPDATE quelma.outcomes SET note = ''" \
+    "DELETE FROM quelma.outcomes" "UPDATE quelma.screenings SET confirm_number = 0"; do
     out="$(psql -X -q -h "$PG_DIR/socket" -d "$DB" -c "SET ROLE quelma_web; $sql" 2>&1)" &&
         fail "quelma_web may: $sql"
     grep -q "permission denied" <<<"$out" || fail "$sql: $out"
@@ -130,6 +131,48 @@ expect_eq "$(q "SELECT string_agg(user_name || ' ' || address || ' ' || action |
     "alice 127.0.0.1 sign-in failed |nobody 127.0.0.1 sign-in failed |alice 127.0.0.1 sign-in |alice 127.0.0.1 CSV export member=M9&station=gate2|alice 127.0.0.1 CSV export station=gate2|alice 127.0.0.1 member history M001|alice 127.0.0.1 sign-out |bob 127.0.0.1 sign-in " \
     "access log"
 
+# --- positive cases: the list, an outcome, its correction, the member page, the CSV
+J2="$WORK/jar2"
+http 303 -c "$J2" -d "name=alice&password=alice-password" "$BASE/login"
+http 200 -b "$J2" "$BASE/positives"
+CSRF="$(grep -o 'name="csrf" value="[0-9a-f]*"' <<<"$BODY" | sed -n '1s/.*value="\(.*\)"/\1/p')"
+OPEN="$(q "SELECT count(*) FROM quelma.screenings")"
+grep -q "<p>$OPEN open cases" <<<"$BODY" || fail "the positives page does not count $OPEN open cases"
+expect_eq "$(grep -o 'id="case-[^"]*"' <<<"$BODY" | sed -n 1,3p | tr '\n' ' ')" \
+    "$(q "SELECT 'id=\"case-' || station || '-' || year || '-' || number || '\"' FROM quelma.screenings
+          ORDER BY time, station, year, number LIMIT 3" | tr '\n' ' ')" "open cases, oldest first"
+CASE="$(q "SELECT 'station=' || station || '&year=' || year || '&number=' || number || ' ' || member_id
+           FROM quelma.screenings ORDER BY time DESC LIMIT 1")"
+MEMBER="${CASE#* }" CASE="${CASE% *}"
+KEY="$(sed 's/station=//; s/&year=/\//; s/&number=/\//' <<<"$CASE")"
+outcome() { http "$1" -b "$J2" --data-urlencode "csrf=$CSRF" -d "$2" --data-urlencode "${3:-note=}" "$BASE/positives/outcome"; }
+http 400 -b "$J2" -d "$CASE&outcome=sent%20home" "$BASE/positives/outcome"
+http 400 -b "$J2" -d "csrf=0$CSRF&$CASE&outcome=sent%20home" "$BASE/positives/outcome"
+outcome 400 "$CASE&outcome=fired"
+outcome 400 "station=gate1&year=x&number=1&outcome=other"
+outcome 409 "station=gate1&year=1999&number=1&outcome=other"
+outcome 303 "$CASE&outcome=sent%20home" "note=went home by taxi"
+FIRST="$(q "SELECT max(id) FROM quelma.outcomes")"
+outcome 303 "$CASE&outcome=cleared%20after%20the%20confirmation&corrects=$FIRST" "note==cmd|' /C calc'!A0"
+outcome 409 "$CASE&outcome=other&corrects=$FIRST"
+OTHER="$(q "SELECT 'station=' || station || '&year=' || year || '&number=' || number FROM quelma.screenings ORDER BY time LIMIT 1")"
+outcome 409 "$OTHER&outcome=other&corrects=$FIRST"
+expect_eq "$(q "SELECT string_agg(outcome || '|' || coalesce(corrects::text, '-') || '|' || user_name, ' ' ORDER BY id) FROM quelma.outcomes")" \
+    "sent home|-|alice cleared after the confirmation|$FIRST|alice" "outcome entries"
+http 200 -b "$J2" "$BASE/positives"
+grep -q "<p>$((OPEN - 1)) open cases" <<<"$BODY" || fail "the decided case still counts as open"
+grep -q "Recently decided.*#$((FIRST + 1)) (corrects #$FIRST): <b>cleared after the confirmation</b>.*Correct #$((FIRST + 1))" <<<"$BODY" ||
+    fail "the decided case does not show its correction"
+http 200 -b "$J2" "$BASE/member?id=$MEMBER"
+grep -q "<h2>Positives</h2>.*went home by taxi.*cleared after the confirmation" <<<"$BODY" || fail "the member page lacks the outcomes"
+http 200 -b "$J2" "$BASE/"
+grep -q "Open cases: $((OPEN - 1))</a>. <span>Alerts not yet sent: 0" <<<"$BODY" || fail "the overview lacks the open cases"
+http 200 -b "$J2" "$BASE/positives.csv"
+expect_eq "$(grep -c . "$WORK/body")" "$((OPEN + 1))" "lines of the positives' CSV"
+grep -qF "\"cleared after the confirmation\",\"'=cmd|' /C calc'!A0\",\"alice\"" "$WORK/body" || fail "the CSV's outcome and formula-safe note"
+expect_eq "$(q "SELECT string_agg(action || ':' || detail, '|' ORDER BY id) FROM quelma.access_log WHERE id > (SELECT max(id) FROM quelma.access_log WHERE action = 'sign-in')")" \
+    "positive cases:|outcome:$KEY #$FIRST: sent home; went home by taxi|outcome:$KEY #$((FIRST + 1)): cleared after the confirmation (corrects #$FIRST); =cmd|' /C calc'!A0|positive cases:|member history:$MEMBER|CSV export:positive cases" \
+    "access log of the cases"
 # --- guessing slows down: after three failures from one address even the right password waits
 http 401 -d "name=bob&password=guess" "$BASE/login"
 http 429 -d "name=bob&password=bob-password" "$BASE/login"
