@@ -534,18 +534,22 @@ void RecordOutcome(const Request& req, Response& res, pg::Connection& db, const 
     std::string error, id;
     if (!positives::ParseEntry(p, entry, error))
         return BadRequest(res, error);
-    switch (positives::Record(db, entry, session.user, id, error)) {
-    case positives::Recorded::Failed:
+    // The entry and its line in the access log go in together, or neither.
+    if (!db.Begin())
         return NoDatabase(res, &db);
-    case positives::Recorded::Refused:
+    const positives::Recorded recorded = positives::Record(db, entry, session.user, id, error);
+    if (recorded == positives::Recorded::Refused) {
+        db.Rollback();
         return Send(res, 409,
                     html::Page("Outcome not recorded", session.user, session.csrf,
                                "<p class=\"error\">" + Escape(error) +
                                    ".</p><p><a href=\"/positives\">Back to the positives</a></p>"));
-    case positives::Recorded::Ok:
-        break;
     }
-    Log(db, session.user, req, "outcome", positives::LogDetail(entry, id));
+    if (recorded == positives::Recorded::Failed ||
+        !Log(db, session.user, req, "outcome", positives::LogDetail(entry, id)) || !db.Commit()) {
+        db.Rollback();
+        return NoDatabase(res, &db);
+    }
     res.set_redirect("/positives", 303);
 }
 

@@ -20,6 +20,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 
 def append_line(path, record):
+    record["at"] = time.time()
     with open(path, "a", encoding="utf-8") as log:
         log.write(json.dumps(record, ensure_ascii=False) + "\n")
 
