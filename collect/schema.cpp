@@ -235,7 +235,12 @@ CREATE TABLE quelma.outcomes (
 CREATE INDEX outcomes_case ON quelma.outcomes (station, year, number, id);
 CREATE UNIQUE INDEX outcomes_corrects ON quelma.outcomes (corrects);
 
--- Each screening with its status now and its outcome: the newest entry no other corrects.
+-- A case's entries form one chain: a first entry, then each correction naming the one
+-- before it, so exactly one entry of a decided case is not corrected: its current outcome.
+CREATE UNIQUE INDEX outcomes_first ON quelma.outcomes (station, year, number)
+    WHERE corrects IS NULL;
+
+-- Each screening with its status now and its current outcome.
 CREATE VIEW quelma.positive_cases AS
 SELECT s.station, s.year, s.number, s.member_id, s.time, s.due_from, s.due_until,
        s.confirm_station, s.confirm_year, s.confirm_number,
@@ -247,11 +252,8 @@ SELECT s.station, s.year, s.number, s.member_id, s.time, s.due_from, s.due_until
 FROM quelma.screenings s
 LEFT JOIN quelma.measurements c ON c.station = s.confirm_station AND c.year = s.confirm_year
     AND c.number = s.confirm_number
-LEFT JOIN LATERAL (
-    SELECT x.id, x.outcome FROM quelma.outcomes x
-    WHERE x.station = s.station AND x.year = s.year AND x.number = s.number
-      AND NOT EXISTS (SELECT 1 FROM quelma.outcomes y WHERE y.corrects = x.id)
-    ORDER BY x.id DESC LIMIT 1) o ON true;
+LEFT JOIN quelma.outcomes o ON o.station = s.station AND o.year = s.year AND o.number = s.number
+    AND NOT EXISTS (SELECT 1 FROM quelma.outcomes y WHERE y.corrects = o.id);
 
 GRANT SELECT, UPDATE ON quelma.site_settings TO quelma_collector;
 GRANT SELECT, INSERT, UPDATE, DELETE ON quelma.screenings, quelma.paired_files, quelma.alerts

@@ -289,7 +289,10 @@ void Overview(const Request&, Response& res, pg::Connection& db, const Session& 
                           : "none") +
                 "</td></tr>";
     }
-    body += "</tbody></table></div><h2>Positives per day, last 30 days</h2>" + PositivesChart(db);
+    body += "</tbody></table></div><h2>Positive screenings per day, last 30 days</h2><p "
+            "class=\"notes\">Light: screenings; dark: confirmed by their confirmation "
+            "test.</p>" +
+            PositivesChart(db);
     if (std::string cases; positives::OverviewSection(db, cases))
         body = cases + body;
     if (session.admin) {

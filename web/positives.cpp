@@ -191,15 +191,17 @@ bool ParseEntry(const query::Params& p, Entry& e, std::string& error) {
 
 Recorded Record(pg::Connection& db, const Entry& e, const std::string& user, std::string& id,
                 std::string& error) {
-    // The checks and the insert are one statement; the unique index on `corrects` keeps a
-    // second correction of the same entry out even when two arrive at once.
+    // The checks and the insert are one statement. A first entry only for a case without
+    // one, a correction only of this case's current entry: the unique indexes keep that
+    // true even when two forms arrive at once.
     pg::Result r = db.Query(
         "INSERT INTO quelma.outcomes (station, year, number, outcome, note, corrects, "
         "user_name) SELECT $1, $2::integer, $3::integer, $4, $5, $6::bigint, $7 WHERE EXISTS "
         "(SELECT 1 FROM quelma.screenings WHERE station = $1 AND year = $2::integer AND number "
-        "= $3::integer) AND ($6::bigint IS NULL OR EXISTS (SELECT 1 FROM quelma.outcomes WHERE "
-        "id = $6::bigint AND station = $1 AND year = $2::integer AND number = $3::integer)) ON "
-        "CONFLICT (corrects) DO NOTHING RETURNING id",
+        "= $3::integer) AND CASE WHEN $6::bigint IS NULL THEN NOT EXISTS (SELECT 1 FROM "
+        "quelma.outcomes WHERE station = $1 AND year = $2::integer AND number = $3::integer) "
+        "ELSE EXISTS (SELECT 1 FROM quelma.outcomes WHERE id = $6::bigint AND station = $1 AND "
+        "year = $2::integer AND number = $3::integer) END ON CONFLICT DO NOTHING RETURNING id",
         {pg::Text(e.station), pg::Text(e.year), pg::Text(e.number), pg::Text(e.outcome),
          pg::Text(e.note), e.corrects.empty() ? pg::Null() : pg::Text(e.corrects), pg::Text(user)});
     if (!r)

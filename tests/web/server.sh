@@ -155,6 +155,7 @@ outcome 303 "$CASE&outcome=sent%20home" "note=went home by taxi"
 FIRST="$(q "SELECT max(id) FROM quelma.outcomes")"
 outcome 303 "$CASE&outcome=cleared%20after%20the%20confirmation&corrects=$FIRST" "note==cmd|' /C calc'!A0"
 outcome 409 "$CASE&outcome=other&corrects=$FIRST"
+outcome 409 "$CASE&outcome=other"
 OTHER="$(q "SELECT 'station=' || station || '&year=' || year || '&number=' || number FROM quelma.screenings ORDER BY time LIMIT 1")"
 outcome 409 "$OTHER&outcome=other&corrects=$FIRST"
 expect_eq "$(q "SELECT string_agg(outcome || '|' || coalesce(corrects::text, '-') || '|' || user_name, ' ' ORDER BY id) FROM quelma.outcomes")" \
