@@ -28,6 +28,11 @@ const char kCaseColumns[] =
     "JOIN quelma.measurements s ON s.station = p.station AND s.year = p.year AND s.number = "
     "p.number LEFT JOIN quelma.measurements c ON c.station = p.confirm_station AND c.year = "
     "p.confirm_year AND c.number = p.confirm_number ";
+// Every decided case has exactly one first entry; counting those is cheaper than looking
+// for each screening's entries.
+const char kOpenCount[] = "SELECT (SELECT count(*) FROM quelma.screenings) - (SELECT count(*) "
+                          "FROM quelma.outcomes o JOIN quelma.screenings s USING (station, "
+                          "year, number) WHERE o.corrects IS NULL)";
 // Columns of an entry: case key, id, outcome, note, corrects, user, time.
 const char kEntryColumns[] = "SELECT o.station, o.year, o.number, o.id, o.outcome, o.note, "
                              "coalesce(o.corrects::text, ''), o.user_name, to_char(o.time, "
@@ -135,13 +140,16 @@ const std::set<std::string> kEntryParams = {"csrf",    "station", "year",    "nu
                                             "outcome", "note",    "corrects"};
 
 bool PageBody(pg::Connection& db, const std::string& csrf, std::string& body) {
-    pg::Result count = db.Query("SELECT count(*) FROM quelma.screenings s WHERE NOT EXISTS "
-                                "(SELECT 1 FROM quelma.outcomes o WHERE o.station = s.station "
-                                "AND o.year = s.year AND o.number = s.number)");
-    pg::Result open = db.Query(std::string(kCaseColumns) +
-                               "WHERE p.outcome_id IS NULL ORDER BY coalesce(p.time, "
-                               "'-infinity'), p.station, p.year, p.number LIMIT " +
-                               std::to_string(kOpenRows));
+    pg::Result count = db.Query(kOpenCount);
+    // The oldest open keys first, in the screenings' time index's order; then their rows.
+    const std::string order = "ORDER BY coalesce(time, '-infinity'), station, year, number";
+    pg::Result open = db.Query(
+        std::string(kCaseColumns) +
+        "WHERE (p.station, p.year, p.number) IN (SELECT station, year, number FROM "
+        "quelma.screenings s WHERE NOT EXISTS (SELECT 1 FROM quelma.outcomes o WHERE o.station "
+        "= s.station AND o.year = s.year AND o.number = s.number) " +
+        order + " LIMIT " + std::to_string(kOpenRows) + ") " +
+        "ORDER BY coalesce(p.time, '-infinity'), p.station, p.year, p.number");
     const std::string recent = "(SELECT station, year, number FROM quelma.outcomes GROUP BY 1, "
                                "2, 3 ORDER BY max(id) DESC LIMIT " +
                                std::to_string(kClosedRows) + ")";
@@ -241,10 +249,8 @@ bool MemberSection(pg::Connection& db, const std::string& memberId, std::string&
 }
 
 bool OverviewSection(pg::Connection& db, std::string& html) {
-    pg::Result r = db.Query("SELECT (SELECT count(*) FROM quelma.screenings s WHERE NOT EXISTS "
-                            "(SELECT 1 FROM quelma.outcomes o WHERE o.station = s.station AND "
-                            "o.year = s.year AND o.number = s.number)), (SELECT count(*) FROM "
-                            "quelma.alerts WHERE sent IS NULL)");
+    pg::Result r = db.Query(std::string("SELECT (") + kOpenCount +
+                            "), (SELECT count(*) FROM quelma.alerts WHERE sent IS NULL)");
     if (!r)
         return false;
     const std::string open = pg::Value(r, 0, 0), unsent = pg::Value(r, 0, 1);
