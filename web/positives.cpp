@@ -12,7 +12,7 @@ namespace {
 
 using html::Escape;
 
-constexpr int kOpenRows = 200;
+constexpr int kOpenRows = 100;
 constexpr int kClosedRows = 50;
 const std::vector<std::string> kOutcomes = {"sent home", "removed from duty",
                                             "cleared after the confirmation", "other"};
