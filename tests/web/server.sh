@@ -5,10 +5,10 @@
 # and TLS.
 source "$(dirname "$0")/lib.bash"
 
-echo "short" | "$WEB" --db "$CONN" --add-user carol >/dev/null 2>&1 && fail "a 5-character password was taken"
+echo "short" | "$WEB" --db "$WEB_CONN" --add-user carol >/dev/null 2>&1 && fail "a 5-character password was taken"
 add_user alice "alice-password" --admin
 add_user bob "bob-password"
-expect_eq "$("$WEB" --db "$CONN" --list-users | cut -d' ' -f1-2)" "alice administrator
+expect_eq "$("$WEB" --db "$WEB_CONN" --list-users | cut -d' ' -f1-2)" "alice administrator
 bob (added" "--list-users"
 expect_eq "$(q "SELECT count(*) FROM quelma.web_users WHERE password_hash LIKE '\$argon2id\$%'")" 2 "Argon2id hashes"
 # A name that starts a formula, for the CSV.
