@@ -43,7 +43,7 @@ bool Read(const RawParams& raw, const std::set<std::string>& allowed, Params& ou
             return false;
         }
         for (unsigned char c : value)
-            if (c < 0x20 || c == 0x7F) {
+            if ((c < 0x20 && c != '\t') || c == 0x7F) {
                 error = "parameter \"" + shown + "\" holds a control character";
                 return false;
             }

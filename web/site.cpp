@@ -123,7 +123,14 @@ void Serve(const Config& config, const http::Request& req, http::Response& res) 
         page.db = Db(config.conninfo);
         if (!page.db)
             return page.NoDatabase();
-        const Found found = FindSession(page);
+        Found found = FindSession(page);
+        // A connection lost since its last request (the database restarted) is made again.
+        if (found == Found::Error && !page.db->Ok()) {
+            page.db = Db(config.conninfo);
+            if (!page.db)
+                return page.NoDatabase();
+            found = FindSession(page);
+        }
         if (found == Found::Error)
             return page.NoDatabase();
         if (found == Found::No)

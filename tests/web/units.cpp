@@ -43,7 +43,7 @@ TEST(WebQuery, ParametersAreCheckedBeforeUse) {
                                        {{"member", "a"}, {"member", "b"}},
                                        {{"member", std::string(101, 'A')}},
                                        {{"member", std::string("a\0b", 3)}},
-                                       {{"member", "a\nb"}},
+                                       {{"member", "a\nb"}}, {{"member", "a\x7F"}},
                                        {{"member", "\xC0\xAF"}}}) {
         query::Params out;
         EXPECT_FALSE(query::Read(bad, {"member"}, out, error));
