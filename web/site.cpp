@@ -44,13 +44,17 @@ bool KnownHost(const Config& config, const std::string& host) {
                                 config.names.end();
 }
 
-// A form from another site (or a page it framed) never acts here, the sign-in included.
+// A form from another site (or a page it framed) never acts here, the sign-in included. Under
+// "Referrer-Policy: no-referrer" browsers send "Origin: null" and say the rest in
+// Sec-Fetch-Site.
 bool SameSite(const Config& config, const http::Request& req) {
     const std::string origin = req.Header("Origin");
-    if (!origin.empty())
-        return origin == (config.Secure() ? "https://" : "http://") + req.Header("Host");
     const std::string fetchSite = req.Header("Sec-Fetch-Site");
-    return fetchSite.empty() || fetchSite == "same-origin";
+    if (!origin.empty() && origin != "null")
+        return origin == (config.Secure() ? "https://" : "http://") + req.Header("Host");
+    if (!fetchSite.empty())
+        return fetchSite == "same-origin";
+    return origin.empty();
 }
 
 void SecurityHeaders(const Config& config, http::Response& res) {
