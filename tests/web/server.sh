@@ -139,7 +139,7 @@ expect_eq "$(q "SELECT count(*) FROM quelma.measurements")" 541 "measurements af
 
 # --- the read-only role
 for sql in "UPDATE quelma.measurements SET value = 0" "DELETE FROM quelma.photos" "DELETE FROM quelma.access_log" \
-    "INSERT INTO quelma.stations VALUES ('x', 'y')"; do
+    "INSERT INTO quelma.stations VALUES ('x', 'y')" "SELECT FROM quelma.data_files" "SELECT FROM quelma.latest_per_member"; do
     out="$(psql -X -q -h "$PG_DIR/socket" -d "$DB" -c "SET ROLE quelma_web; $sql" 2>&1)" &&
         fail "quelma_web may: $sql"
     grep -q "permission denied" <<<"$out" || fail "$sql: $out"
