@@ -218,8 +218,7 @@ MHD_Result Access(void* cls, MHD_Connection* connection, const char* url, const 
             x->refused = true;
             return Refuse(connection, 413, "Request body too large.\n");
         }
-        if (!x->refused && x->form &&
-            MHD_post_process(x->form, upload, *uploadSize) != MHD_YES) {
+        if (!x->refused && x->form && MHD_post_process(x->form, upload, *uploadSize) != MHD_YES) {
             x->refused = true;
             return Refuse(connection, 400, "Malformed form.\n");
         }
@@ -240,8 +239,7 @@ MHD_Result Access(void* cls, MHD_Connection* connection, const char* url, const 
     return Queue(connection, res);
 }
 
-void Completed(void* cls, MHD_Connection* connection, void** context,
-               MHD_RequestTerminationCode) {
+void Completed(void* cls, MHD_Connection* connection, void** context, MHD_RequestTerminationCode) {
     auto& s = *static_cast<State*>(cls);
     auto* x = static_cast<Exchange*>(*context);
     if (!x)
@@ -310,8 +308,8 @@ bool Server::Start(const std::string& host, int port, const std::string& cert,
         return false;
     }
     std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> address(found, freeaddrinfo);
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC |
-                     MHD_USE_ERROR_LOG;
+    unsigned flags =
+        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC | MHD_USE_ERROR_LOG;
     if (found->ai_family == AF_INET6)
         flags |= MHD_USE_IPv6;
     if (!cert.empty()) {
@@ -325,10 +323,10 @@ bool Server::Start(const std::string& host, int port, const std::string& cert,
     // cost no thread.
     const Limits& l = state_->limits;
     State* s = state_.get();
-    MHD_OptionItem tls[] = {
-        {cert.empty() ? MHD_OPTION_END : MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(cert.c_str())},
-        {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(key.c_str())},
-        {MHD_OPTION_END, 0, nullptr}};
+    MHD_OptionItem tls[] = {{cert.empty() ? MHD_OPTION_END : MHD_OPTION_HTTPS_MEM_CERT, 0,
+                             const_cast<char*>(cert.c_str())},
+                            {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(key.c_str())},
+                            {MHD_OPTION_END, 0, nullptr}};
     daemon_ = MHD_start_daemon(
         flags, static_cast<uint16_t>(port), nullptr, nullptr, Access, s, MHD_OPTION_SOCK_ADDR,
         found->ai_addr, MHD_OPTION_THREAD_POOL_SIZE, l.workers, MHD_OPTION_CONNECTION_LIMIT,

@@ -57,8 +57,8 @@ class Server {
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    bool Start(const std::string& host, int port, const std::string& cert,
-               const std::string& key, std::string& error);
+    bool Start(const std::string& host, int port, const std::string& cert, const std::string& key,
+               std::string& error);
     // Takes no new connection, answers the requests under way (at most `seconds`), stops.
     void Stop(int seconds);
 

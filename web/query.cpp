@@ -34,12 +34,11 @@ bool Read(const RawParams& raw, const std::set<std::string>& allowed, Params& ou
             error = "parameter \"" + shown + "\" is not UTF-8 text";
             return false;
         }
-        const auto chars = std::count_if(value.begin(), value.end(), [](unsigned char c) {
-            return (c & 0xC0) != 0x80;
-        });
+        const auto chars = std::count_if(value.begin(), value.end(),
+                                         [](unsigned char c) { return (c & 0xC0) != 0x80; });
         if (static_cast<size_t>(chars) > kMaxParamChars) {
-            error = "parameter \"" + shown + "\" is longer than " +
-                    std::to_string(kMaxParamChars) + " characters";
+            error = "parameter \"" + shown + "\" is longer than " + std::to_string(kMaxParamChars) +
+                    " characters";
             return false;
         }
         for (unsigned char c : value)
@@ -154,11 +153,11 @@ bool ParseFilter(const Params& p, Filter& f, std::string& error) {
     if (given == 0)
         return true;
     f.key = Get(p, "k");
-    bool ok = given == kKeyParts.size() + 1 &&
-              (f.sort == "time"    ? f.key == "-infinity" || f.key == "infinity" ||
-                                      IsInteger(f.key, 18)
-               : f.sort == "value" ? IsNumber(f.key)
-                                   : true);
+    bool ok =
+        given == kKeyParts.size() + 1 &&
+        (f.sort == "time"    ? f.key == "-infinity" || f.key == "infinity" || IsInteger(f.key, 18)
+         : f.sort == "value" ? IsNumber(f.key)
+                             : true);
     for (const KeyPart& part : kKeyParts) {
         f.keyParts.push_back(Get(p, part.param));
         ok = ok && (part.integer ? IsInteger(f.keyParts.back(), 9) : !f.keyParts.back().empty());

@@ -15,8 +15,9 @@ using RawParams = std::multimap<std::string, std::string>;
 using Params = std::map<std::string, std::string>;
 
 // Every parameter known to the route, given once, of valid UTF-8 without control characters
-// (but tab, which stations keep in names) and at most 100 characters (more than any ID, name or station a station holds); otherwise
-// false and `error` says which and why. Quotes, slashes and markup are data.
+// (but tab, which stations keep in names) and at most 100 characters (more than any ID, name or
+// station a station holds); otherwise false and `error` says which and why. Quotes, slashes and
+// markup are data.
 bool Read(const RawParams& raw, const std::set<std::string>& allowed, Params& out,
           std::string& error);
 

@@ -11,16 +11,16 @@ PageHandler SignInForm, SignIn, SignOut, Overview, Measurements, Csv, Member, Ph
 
 const std::vector<Route>& Routes() {
     static const std::vector<Route> routes = {
-    {"GET", "/style.css", false, {}, pages::StyleSheet},
-    {"GET", "/app.js", false, {}, pages::Script},
-    {"GET", "/login", false, {}, pages::SignInForm},
-    {"POST", "/login", false, {"name", "password"}, pages::SignIn},
-    {"POST", "/logout", true, {"csrf"}, pages::SignOut},
-    {"GET", "/", true, {}, pages::Overview},
-    {"GET", "/measurements", true, query::kFilterParams, pages::Measurements},
-    {"GET", "/measurements.csv", true, query::kFilterParams, pages::Csv},
-    {"GET", "/member", true, {"id"}, pages::Member},
-    {"GET", "/photo", true, {"station", "file"}, pages::Photo},
+        {"GET", "/style.css", false, {}, pages::StyleSheet},
+        {"GET", "/app.js", false, {}, pages::Script},
+        {"GET", "/login", false, {}, pages::SignInForm},
+        {"POST", "/login", false, {"name", "password"}, pages::SignIn},
+        {"POST", "/logout", true, {"csrf"}, pages::SignOut},
+        {"GET", "/", true, {}, pages::Overview},
+        {"GET", "/measurements", true, query::kFilterParams, pages::Measurements},
+        {"GET", "/measurements.csv", true, query::kFilterParams, pages::Csv},
+        {"GET", "/member", true, {"id"}, pages::Member},
+        {"GET", "/photo", true, {"station", "file"}, pages::Photo},
     };
     return routes;
 }

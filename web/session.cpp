@@ -23,7 +23,8 @@ pg::Connection* Db(const std::string& conninfo) {
     if (db->Ok() && ActAsWebRole(*db, error))
         return db.get();
     // A connection that could not drop the login role's rights is never used.
-    std::fprintf(stderr, "quelma-web: database: %s\n", db->Ok() ? error.c_str() : db->Error().c_str());
+    std::fprintf(stderr, "quelma-web: database: %s\n",
+                 db->Ok() ? error.c_str() : db->Error().c_str());
     db.reset();
     return nullptr;
 }

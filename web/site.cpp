@@ -40,8 +40,8 @@ std::string Lower(std::string text) {
 
 bool KnownHost(const Config& config, const std::string& host) {
     const std::string name = Lower(HostName(host));
-    return !name.empty() && std::find(config.names.begin(), config.names.end(), name) !=
-                                config.names.end();
+    return !name.empty() &&
+           std::find(config.names.begin(), config.names.end(), name) != config.names.end();
 }
 
 // A form from another site (or a page it framed) never acts here, the sign-in included. Under
@@ -158,11 +158,11 @@ std::string Page::Address() const {
 
 bool Page::Log(const std::string& action, const std::string& detail,
                const std::string& user) const {
-    return db && static_cast<bool>(db->Query(
-                     "INSERT INTO quelma.access_log (user_name, address, action, detail) "
-                     "VALUES ($1, $2, $3, $4)",
-                     {pg::Text(user.empty() ? session.user : user), pg::Text(Address()), pg::Text(action),
-                      pg::Text(detail)}));
+    return db && static_cast<bool>(
+                     db->Query("INSERT INTO quelma.access_log (user_name, address, action, detail) "
+                               "VALUES ($1, $2, $3, $4)",
+                               {pg::Text(user.empty() ? session.user : user), pg::Text(Address()),
+                                pg::Text(action), pg::Text(detail)}));
 }
 
 void Page::Html(int status, const std::string& title, const std::string& body) {

@@ -29,7 +29,10 @@ TEST(WebQuery, ParametersAreCheckedBeforeUse) {
     query::Params p;
     std::string error;
     // What a station may hold is data, quotes and markup included.
-    for (const char* id : {"M001", "A/B", "S';--", "=1+2", "X<b>1", "Nord/S\xC3\xBC" "d", "J. Smith..bmp"})
+    for (const char* id : {"M001", "A/B", "S';--", "=1+2", "X<b>1",
+                           "Nord/S\xC3\xBC"
+                           "d",
+                           "J. Smith..bmp"})
         EXPECT_TRUE(query::Read({{"member", id}}, {"member"}, p = {}, error)) << id << error;
     const std::string hundredUmlauts = [] {
         std::string s;
@@ -43,7 +46,8 @@ TEST(WebQuery, ParametersAreCheckedBeforeUse) {
                                        {{"member", "a"}, {"member", "b"}},
                                        {{"member", std::string(101, 'A')}},
                                        {{"member", std::string("a\0b", 3)}},
-                                       {{"member", "a\nb"}}, {{"member", "a\x7F"}},
+                                       {{"member", "a\nb"}},
+                                       {{"member", "a\x7F"}},
                                        {{"member", "\xC0\xAF"}}}) {
         query::Params out;
         EXPECT_FALSE(query::Read(bad, {"member"}, out, error));
@@ -71,8 +75,14 @@ TEST(WebQuery, OnlyAWholePagePositionIsTaken) {
     EXPECT_FALSE(parse({{"sort", "value"}, {"k", "x"}, {"ks", "g"}, {"ky", "1"}, {"kn", "1"}}));
     EXPECT_TRUE(parse({{"sort", "value"}, {"k", "1e-05"}, {"ks", "g"}, {"ky", "1"}, {"kn", "1"}}));
     for (const char* special : {"NaN", "Infinity", "-Infinity"})
-        EXPECT_TRUE(parse({{"sort", "value"}, {"k", special}, {"ks", "g"}, {"ky", "1"}, {"kn", "1"}}));
-    EXPECT_TRUE(parse({{"sort", "id"}, {"k", "S';--"}, {"ks", "Nord/S\xC3\xBC" "d"}, {"ky", "1"}, {"kn", "1"}}));
+        EXPECT_TRUE(
+            parse({{"sort", "value"}, {"k", special}, {"ks", "g"}, {"ky", "1"}, {"kn", "1"}}));
+    EXPECT_TRUE(parse({{"sort", "id"},
+                       {"k", "S';--"},
+                       {"ks", "Nord/S\xC3\xBC"
+                              "d"},
+                       {"ky", "1"},
+                       {"kn", "1"}}));
     // Values travel as parameters, never inside the statement.
     query::Filter f;
     f.member = "x' OR '1'='1";
@@ -116,13 +126,15 @@ TEST(WebSession, FailedSignInsWaitLongerEachTime) {
 }
 
 TEST(WebSession, TheBrakeKeysIPv6ByItsPrefixAndStaysBounded) {
-    EXPECT_EQ(web::Brake::ClientKey("2001:db8:1:2:aaaa::1"), web::Brake::ClientKey("2001:db8:1:2::ffff"));
+    EXPECT_EQ(web::Brake::ClientKey("2001:db8:1:2:aaaa::1"),
+              web::Brake::ClientKey("2001:db8:1:2::ffff"));
     EXPECT_NE(web::Brake::ClientKey("2001:db8:1:2::1"), web::Brake::ClientKey("2001:db8:1:3::1"));
     EXPECT_EQ(web::Brake::ClientKey("10.0.0.1"), "10.0.0.1");
     web::Brake brake;
     const auto t0 = web::Brake::Clock::now();
     for (int i = 0; i < 30000; ++i)
-        brake.Reserve("u" + std::to_string(i), "10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256), t0);
+        brake.Reserve("u" + std::to_string(i),
+                      "10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256), t0);
     EXPECT_LE(brake.Size(), 10000u);
 }
 

@@ -65,8 +65,9 @@ void Csv(Page& page) {
         return page.BadRequest(error);
     f.hasCursor = false;
     if (g_exports >= kMostExports)
-        return page.Html(503, "Busy", "<p class=\"error\">Too many exports at once; try again "
-                                      "shortly.</p>");
+        return page.Html(503, "Busy",
+                         "<p class=\"error\">Too many exports at once; try again "
+                         "shortly.</p>");
     auto x = std::make_shared<Export>();
     x->db = std::make_unique<pg::Connection>(page.config.conninfo);
     std::string roleError;

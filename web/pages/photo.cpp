@@ -8,9 +8,9 @@ void Photo(Page& page) {
     const std::string station = page.params["station"], file = page.params["file"];
     if (station.empty() || file.empty())
         return page.BadRequest("\"station\" and \"file\" name the photo");
-    pg::Result r = page.db->Query(
-        "SELECT bytes FROM quelma.photos WHERE station = $1 AND file_name = $2",
-        {pg::Text(station), pg::Text(file)});
+    pg::Result r =
+        page.db->Query("SELECT bytes FROM quelma.photos WHERE station = $1 AND file_name = $2",
+                       {pg::Text(station), pg::Text(file)});
     if (!r)
         return page.NoDatabase();
     if (PQntuples(r.get()) != 1)

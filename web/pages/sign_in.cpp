@@ -65,10 +65,10 @@ void SignIn(Page& page) {
                    "interval '1 minute' OR created < now() - $2::integer * interval '1 hour'",
                    {pg::Text(std::to_string(page.config.idleMinutes)),
                     pg::Text(std::to_string(page.config.sessionHours))});
-    if (!page.db->Query("INSERT INTO quelma.web_sessions (token_sha256, user_name, csrf) "
-                        "VALUES ($1, $2, $3)",
-                        {pg::Bytes(sha.data(), sha.size()), pg::Text(name),
-                         pg::Text(RandomHex(16))}) ||
+    if (!page.db->Query(
+            "INSERT INTO quelma.web_sessions (token_sha256, user_name, csrf) "
+            "VALUES ($1, $2, $3)",
+            {pg::Bytes(sha.data(), sha.size()), pg::Text(name), pg::Text(RandomHex(16))}) ||
         !page.Log("sign-in", "", name))
         return page.NoDatabase();
     page.SetSessionCookie(token);
