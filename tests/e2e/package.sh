@@ -12,7 +12,7 @@ for f in quelma.exe quelma-32bit.exe install.cmd quelma-key.reg OPERATOR-GUIDE.t
 done
 [ -d "$PKG/Data" ] && [ -d "$PKG/Photo" ] || fail "package lacks Data or Photo"
 [ -z "$(find "$PKG/Data" "$PKG/Photo" -mindepth 1)" ] || fail "Data and Photo must be empty"
-unzip -l "$E2E_DIR/out/Quelma.zip" | grep -q "Quelma/Photo/" || fail "zip lacks the empty Photo folder"
+grep -q "Quelma/Photo/" <<< "$(unzip -l "$E2E_DIR/out/Quelma.zip")" || fail "zip lacks the empty Photo folder"
 
 wine_env_prepare
 wine_env_clear_install_key
