@@ -96,12 +96,16 @@ FunctionEnd
 !macroend
 
 ; Pushes 1 when the folder on the stack holds a Quelma installation: registered, or
-; quelma.exe with QUELMA.CFG.
+; QUELMA.CFG with quelma.exe, or with the Data\ an uninstalled Quelma leaves.
 Function IsQuelmaFolder
     Exch $0
     ${If} $0 == $Registered
-    ${OrIf} ${FileExists} "$0\quelma.exe"
-    ${AndIf} ${FileExists} "$0\QUELMA.CFG"
+        StrCpy $0 1
+    ${ElseIf} ${FileExists} "$0\QUELMA.CFG"
+    ${AndIf} ${FileExists} "$0\quelma.exe"
+        StrCpy $0 1
+    ${ElseIf} ${FileExists} "$0\QUELMA.CFG"
+    ${AndIf} ${FileExists} "$0\Data\*.*"
         StrCpy $0 1
     ${Else}
         StrCpy $0 0
@@ -179,6 +183,16 @@ Function CheckFolderContents
     Pop $0
 FunctionEnd
 
+; Logs a command's output, on the stack, when it printed anything.
+Function LogOutput
+    Exch $0
+    ${If} $0 != ""
+        Push $0
+        Call LogLine
+    ${EndIf}
+    Pop $0
+FunctionEnd
+
 ; Runs icacls on the link itself, never its target (/L), logging the command and each line it
 ; printed; a failure ends setup.
 !macro ICACLS target arguments
@@ -191,7 +205,7 @@ Function Icacls
     !insertmacro LOG 'icacls $0'
     nsExec::ExecToStack '"$SYSDIR\icacls.exe" $0'
     Pop $1
-    Call LogLine ; the output
+    Call LogOutput
     ${If} $1 != 0
         !insertmacro LOG "icacls ended with $1."
         SetDetailsPrint both
@@ -210,7 +224,7 @@ Function LockFolder
         !insertmacro LOG 'takeown /F "$INSTDIR" /A'
         nsExec::ExecToStack '"$SYSDIR\takeown.exe" /F "$INSTDIR" /A'
         Pop $0
-        Call LogLine
+        Call LogOutput
         ${If} $0 != 0
             !insertmacro REFUSE ${EXIT_GRANT_FAILED} "Could not make the Administrators group the owner of $INSTDIR: see $LogFile."
         ${EndIf}

@@ -145,11 +145,11 @@ Function InstalledVersion
     Pop $0
 FunctionEnd
 
-; $R9 = why setup cannot do what it was asked, with the exit code in $R8; $R7 = "move" when
-; the answer is to move the installation.
+; $R9 = why setup cannot do what it was asked, with the exit code in $Refusal; $R7 = "move"
+; when the answer is to move the installation.
 Function CheckChoices
     StrCpy $R7 ""
-    StrCpy $R8 ${EXIT_FOLDER_REFUSED}
+    StrCpy $Refusal ${EXIT_FOLDER_REFUSED}
     StrCpy $MoveFrom ""
     Call CheckFolderPath
     ${If} $R9 == ""
@@ -177,7 +177,7 @@ Function CheckChoices
         ${If} $R7 != ""
             ${VersionCompare} $R7 "${VERSION}" $0
             ${If} $0 = 1
-                StrCpy $R8 ${EXIT_DOWNGRADE_REFUSED}
+                StrCpy $Refusal ${EXIT_DOWNGRADE_REFUSED}
                 StrCpy $R9 "Quelma $R7 is installed in $Registered, newer than this setup's ${VERSION}: nothing was changed. Add /ALLOWDOWNGRADE to install the older version."
             ${EndIf}
             StrCpy $R7 ""
@@ -185,7 +185,7 @@ Function CheckChoices
     ${EndIf}
     ${If} $R9 == ""
     ${AndIf} $Cfg != ""
-        StrCpy $R8 ${EXIT_BAD_OPTION}
+        StrCpy $Refusal ${EXIT_BAD_OPTION}
         Call CheckPreset
     ${EndIf}
     ${If} $R9 == ""
@@ -193,7 +193,7 @@ Function CheckChoices
         ${StrStr} $1 $Operators '"'
         ${If} $1 != ""
         ${OrIf} $0 == ""
-            StrCpy $R8 ${EXIT_BAD_OPTION}
+            StrCpy $Refusal ${EXIT_BAD_OPTION}
             StrCpy $R9 "/OPERATORS=$Operators is not a group name or SID."
         ${EndIf}
     ${EndIf}

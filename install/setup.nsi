@@ -83,6 +83,7 @@ Var AllowDowngrade  ; 1 with /ALLOWDOWNGRADE
 Var Cfg             ; /CFG=: a prepared QUELMA.CFG for a new installation
 Var Operators       ; the group that changes QUELMA.CFG and the data folders
 Var OldOperators    ; the group the installation had
+Var Refusal         ; the exit code of a refused choice
 Var Mutex
 Var MutexOld
 
@@ -238,7 +239,7 @@ Function .onInit
     ${If} ${Silent}
         Call CheckChoices
         ${If} $R9 != ""
-            !insertmacro REFUSE $R8 $R9
+            !insertmacro REFUSE $Refusal $R9
         ${EndIf}
         Call HoldMutexes
     ${EndIf}
