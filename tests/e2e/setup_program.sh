@@ -44,12 +44,14 @@ SETTINGS='HKLM\SOFTWARE\Vantrel\Quelma\Settings'
 ENTRY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelma'
 
 # Runs a command line as typed into cmd (/D= takes the rest of it, blanks and all) and prints
-# the exit code; Wine's icacls stub logs its command lines.
+# the exit code as cmd sees it (Wine hands Linux only its low 8 bits); Wine's icacls stub logs
+# its command lines.
 run() { # linux-exe windows-arguments
-    local rc=0
-    WINEDEBUG=-all,fixme+icacls wine cmd /c "cd /d $(winepath -w "$(dirname "$1")" 2>/dev/null) && \
-        $(basename "$1") $2" >> "$E2E_DIR/setup.log" 2>&1 || rc=$?
-    echo "$rc"
+    local out
+    out="$(WINEDEBUG=-all,fixme+icacls wine cmd /v:on /c "cd /d $(winepath -w "$(dirname "$1")" 2>/dev/null) && \
+        $(basename "$1") $2& echo exit code !errorlevel!" 2>> "$E2E_DIR/setup.log" | tr -d '\r')" || true
+    echo "$out" >> "$E2E_DIR/setup.log"
+    sed -n 's/^exit code //p' <<< "$out"
 }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 sums() { (cd "$INSTALL" && sha256sum QUELMA.CFG Data/* Photo/*); }
@@ -57,7 +59,7 @@ sums() { (cd "$INSTALL" && sha256sum QUELMA.CFG Data/* Photo/*); }
 mkdir -p "$E2E_DIR/preset" "$E2E_DIR/other"
 INSTALL="$E2E_DIR/preset" write_config 0 1 "ID1:NM1"
 INSTALL="$E2E_DIR/other" write_config 0 0 "ID9:NM9"
-head -c 100 "$E2E_DIR/preset/QUELMA.CFG" > "$E2E_DIR/short.cfg"
+head -c 60 "$E2E_DIR/preset/QUELMA.CFG" > "$E2E_DIR/short.cfg"
 PRESET="$(winepath -w "$E2E_DIR/preset/QUELMA.CFG" 2>/dev/null)"
 
 expect_eq "$(run "$SETUP" "/S /D=C:\\Program Files\\Quelma")" 3 "setup into Program Files"
