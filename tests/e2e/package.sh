@@ -38,4 +38,11 @@ wd wait-window "- Quelma" 20000 >/dev/null || fail "no main window"
 [ -f "$PKG/Data/$DATA_NAME" ] || fail "no data file after first start"
 wd close "- Quelma"
 expect_eq "$(wait_exit)" 0 "exit code"
+
+# The setup program knows the portable installation by its key: it will not leave its data
+# behind for a new folder.
+rc=0
+wine "$E2E_DIR"/out/QuelmaSetup-*.exe /S '/D=C:\Elsewhere' > /dev/null 2>&1 || rc=$?
+expect_eq "$rc" 3 "setup into another folder than the portable installation's"
+[ ! -e "$WINEPREFIX/drive_c/Elsewhere" ] || fail "setup created the refused folder"
 echo "PASS"
