@@ -150,8 +150,11 @@ Section "Quelma (64-bit program)" SecMain
     Delete "$DESKTOP\Quelma.lnk"
     Push "$INSTDIR\Resources"
     Call RemoveTree
+    !insertmacro LOG "Writing quelma.exe."
     File "${PKG}/quelma.exe"
+    !insertmacro LOG "Writing OPERATOR-GUIDE.txt."
     File "${PKG}/OPERATOR-GUIDE.txt"
+    !insertmacro LOG "Writing Resources\."
     SetOutPath "$INSTDIR\Resources"
     File "${PKG}/Resources/*"
     SetOutPath $INSTDIR
@@ -166,6 +169,7 @@ Section "Quelma (64-bit program)" SecMain
 SectionEnd
 
 Section /o "32-bit program, for 32-bit card reader libraries" Sec32
+    !insertmacro LOG "Writing quelma-32bit.exe."
     File "${PKG}/quelma-32bit.exe"
     CreateShortcut "$SMPROGRAMS\Quelma (32-bit).lnk" "$INSTDIR\quelma-32bit.exe"
 SectionEnd
@@ -251,5 +255,5 @@ Function .onInstSuccess
 FunctionEnd
 
 Function .onInstFailed
-    !insertmacro LOG "Setup failed."
+    !insertmacro LOG "Setup failed in the step above."
 FunctionEnd
