@@ -18,8 +18,11 @@ for year in 2023 2024 2025; do
 done
 "$MAKER" "$WORK/gate2" --year 2026 --records 300 --photos 300 --photo-size 160x120
 
+# A remote server's administrator may create databases and roles but is no superuser.
+psql_admin -c "DO \$\$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'quelma_siteadmin')
+               THEN CREATE ROLE quelma_siteadmin LOGIN CREATEDB CREATEROLE; END IF; END \$\$"
 site_setup() {
-    OUT="$("$R/usr/sbin/quelma-site-setup" --admin "host=$PG_DIR/socket dbname=postgres" \
+    OUT="$("$R/usr/sbin/quelma-site-setup" --admin "host=$PG_DIR/socket dbname=postgres user=quelma_siteadmin" \
         --database "$DB" --config-dir "$ETC" --listen "127.0.0.1:$PORT" --web-admin boss \
         --station "gate1=$WORK/gate1" --station "gate2=$WORK/gate2" <<<"boss-password" 2>&1)" ||
         fail "quelma-site-setup: $OUT"
