@@ -145,6 +145,28 @@ Function InstalledVersion
     Pop $0
 FunctionEnd
 
+; Pushes 1 when the folder on the stack holds anything, else 0.
+Function HoldsFiles
+    Exch $0
+    Push $1
+    FindFirst $1 $0 "$0\*.*"
+    ${Do}
+        ${If} $0 != "."
+        ${AndIf} $0 != ".."
+            ${ExitDo}
+        ${EndIf}
+        FindNext $1 $0
+    ${Loop}
+    FindClose $1
+    ${If} $0 == ""
+        StrCpy $0 0
+    ${Else}
+        StrCpy $0 1
+    ${EndIf}
+    Pop $1
+    Exch $0
+FunctionEnd
+
 ; $R9 = why setup cannot do what it was asked, with the exit code in $Refusal; $R7 = "move"
 ; when the answer is to move the installation.
 Function CheckChoices
@@ -158,12 +180,20 @@ Function CheckChoices
         ${If} $Move != 1
             StrCpy $R9 "Quelma is installed in $Registered, with its settings, members, measurements and photos. Setup upgrades it there: leave out /D=, or add /MOVE to move the installation with its data to $INSTDIR."
             StrCpy $R7 "move"
-        ${ElseIf} ${FileExists} "$INSTDIR\QUELMA.CFG"
-        ${OrIf} ${FileExists} "$INSTDIR\Data\*.*"
-        ${OrIf} ${FileExists} "$INSTDIR\Photo\*.*"
-            StrCpy $R9 "$INSTDIR already holds Quelma's data: the installation in $Registered cannot be moved there."
         ${Else}
-            StrCpy $MoveFrom $Registered
+            Push "$INSTDIR\Data"
+            Call HoldsFiles
+            Pop $0
+            Push "$INSTDIR\Photo"
+            Call HoldsFiles
+            Pop $1
+            ${IfThen} ${FileExists} "$INSTDIR\QUELMA.CFG" ${|} StrCpy $0 1 ${|}
+            ${If} $0 = 1
+            ${OrIf} $1 = 1
+                StrCpy $R9 "$INSTDIR already holds Quelma's data: the installation in $Registered cannot be moved there."
+            ${Else}
+                StrCpy $MoveFrom $Registered
+            ${EndIf}
         ${EndIf}
     ${EndIf}
     ${If} $R9 == ""
