@@ -107,8 +107,8 @@ wait_for "Ready" 15 get-text "$M" "$M_STATUS"
 [ -f "$INSTALL/Photo/$(field "$(record_fields 0)" photofile)" ] || fail "no photo of the measurement"
 
 # While Quelma runs, setup and uninstaller change nothing and answer 1618, which deployment
-# tools retry; a library planted beside the program is refused; the higher version upgrades
-# the registered folder once Quelma has ended.
+# tools retry; a library planted beside the program is refused, a held file fails; the higher
+# version upgrades the registered folder once Quelma has ended.
 expect_eq "$(run "$SETUP2" "/S /D=$DIR")" 1618 "setup while Quelma runs"
 expect_eq "$(run "$INSTALL/uninstall.exe" "/S")" 1618 "uninstall while Quelma runs"
 expect_eq "$(reg_value "$ENTRY" DisplayVersion)" "$version" "version after the refused setup"
@@ -119,6 +119,15 @@ echo stale > "$INSTALL/Resources/quelmalogo.bmp"
 echo MZ > "$INSTALL/version.dll"
 expect_eq "$(run "$SETUP2" "/S")" 3 "upgrade beside a planted version.dll"
 rm "$INSTALL/version.dll"
+# A file another program holds fails the upgrade with 5, never a half-upgraded 0.
+wine "$WIN_BIN/wdrive.exe" hold "$DIR\\OPERATOR-GUIDE.txt" "$(winepath -w "$E2E_DIR" 2>/dev/null)\\release" \
+    > "$E2E_DIR/held" 2>/dev/null &
+holder=$!
+wait_eq 1 30 "OPERATOR-GUIDE.txt held by another program" grep -c held "$E2E_DIR/held"
+expect_eq "$(run "$SETUP2" "/S")" 5 "upgrade with OPERATOR-GUIDE.txt held"
+touch "$E2E_DIR/release"
+wait "$holder"
+expect_eq "$(reg_value "$ENTRY" DisplayVersion)" "$version" "version after the failed upgrade"
 OTHER="$(winepath -w "$E2E_DIR/other/QUELMA.CFG" 2>/dev/null)"
 expect_eq "$(run "$SETUP2" "/S /32BIT /CFG=$OTHER /LOG=C:\\upgrade.log")" 0 "silent upgrade"
 expect_eq "$(reg_value "$ENTRY" DisplayVersion)" "$next" "version after the upgrade"
