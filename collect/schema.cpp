@@ -165,6 +165,11 @@ GRANT SELECT, INSERT, UPDATE, DELETE ON quelma.web_users, quelma.web_sessions TO
 GRANT SELECT, INSERT ON quelma.access_log TO quelma_web;
 GRANT USAGE ON SEQUENCE quelma.access_log_id_seq TO quelma_web;
 )sql",
+    // quelma-web reads neither the collector's file notes nor its views.
+    R"sql(
+REVOKE SELECT ON quelma.data_files, quelma.positives_per_day, quelma.latest_per_member
+    FROM quelma_web;
+)sql",
 };
 
 constexpr int kLatest = static_cast<int>(std::size(kSteps));
