@@ -391,10 +391,8 @@ void Measurements(const Request&, Response& res, pg::Connection& db, const Sessi
                 "\">First page</a>";
     if (n > kPageRows) {
         const int last = kPageRows - 1;
-        body += "<a href=\"/measurements?" + Escape(url) + (url.empty() ? "" : "&amp;") +
-                "k=" + Escape(html::UrlEncode(pg::Value(r, last, 14))) +
-                "&amp;ks=" + Escape(html::UrlEncode(pg::Value(r, last, 0))) +
-                "&amp;ky=" + Cell(r, last, 1) + "&amp;kn=" + Cell(r, last, 2) +
+        body += "<a href=\"/measurements?" + Escape(url + (url.empty() ? "" : "&") +
+                                                   query::CursorUrl(r, last)) +
                 "\" rel=\"next\">Next page</a>";
     }
     body += "</div>";
@@ -442,11 +440,7 @@ void Csv(const Request& req, Response& res, pg::Connection& db, const Session& s
                 sink.done();
                 return true;
             }
-            f->hasCursor = true;
-            f->key = pg::Value(r, n - 1, 14);
-            f->keyStation = pg::Value(r, n - 1, 0);
-            f->keyYear = pg::Value(r, n - 1, 1);
-            f->keyNumber = pg::Value(r, n - 1, 2);
+            query::SetCursor(*f, r, n - 1);
             return true;
         });
 }

@@ -149,20 +149,21 @@ bool ParseFilter(const Params& p, Filter& f, std::string& error) {
         return false;
     }
     f.ascending = dir == "asc";
-    const int cursorParts =
-        static_cast<int>(p.count("k") + p.count("ks") + p.count("ky") + p.count("kn"));
+    const int cursorParts = static_cast<int>(p.count("k") + p.count("ks") + p.count("ky") +
+                                             p.count("kg") + p.count("kn"));
     if (cursorParts == 0)
         return true;
     f.key = Get(p, "k");
     f.keyStation = Get(p, "ks");
     f.keyYear = Get(p, "ky");
+    f.keyGeneration = Get(p, "kg");
     f.keyNumber = Get(p, "kn");
     const bool keyOk = f.sort == "time"    ? f.key == "-infinity" || IsInteger(f.key, 18)
                        : f.sort == "value" ? IsNumber(f.key)
                                            : f.key.size() <= 64;
-    if (cursorParts != 4 || !keyOk || !IsName(f.keyStation) || !IsInteger(f.keyYear, 6) ||
-        !IsInteger(f.keyNumber, 9)) {
-        error = "the page position (k, ks, ky, kn) is not one this list gave";
+    if (cursorParts != 5 || !keyOk || !IsName(f.keyStation) || !IsInteger(f.keyYear, 6) ||
+        !IsInteger(f.keyGeneration, 9) || !IsInteger(f.keyNumber, 9)) {
+        error = "the page position (k, ks, ky, kg, kn) is not one this list gave";
         return false;
     }
     f.hasCursor = true;
@@ -216,9 +217,10 @@ Sql Measurements(const Filter& f, int limit) {
                 k + "::bigint * interval '1 microsecond' END)";
         else if (f.sort == "value")
             k += "::real";
-        where.push_back("(" + key + ", station, year, number) " + (f.ascending ? ">" : "<") + " (" +
-                        k + ", " + param(f.keyStation) + ", " + param(f.keyYear) + "::integer, " +
-                        param(f.keyNumber) + "::integer)");
+        where.push_back("(" + key + ", station, year, generation, number) " +
+                        (f.ascending ? ">" : "<") + " (" + k + ", " + param(f.keyStation) + ", " +
+                        param(f.keyYear) + "::integer, " + param(f.keyGeneration) +
+                        "::integer, " + param(f.keyNumber) + "::integer)");
     }
     const std::string dir = f.ascending ? " ASC" : " DESC";
     sql.text = "SELECT station, year, number, to_char(time, 'YYYY-MM-DD HH24:MI:SS'), id, name, "
@@ -227,13 +229,30 @@ Sql Measurements(const Filter& f, int limit) {
                                               "(extract(epoch FROM time) * 1000000)::bigint::text "
                                               "END"
                                             : key + "::text") +
-               " AS cursor_key FROM quelma.measurements";
+               " AS cursor_key, generation FROM quelma.measurements";
     for (size_t i = 0; i < where.size(); ++i)
         sql.text += (i ? " AND " : " WHERE ") + where[i];
-    sql.text += " ORDER BY " + key + dir + ", station" + dir + ", year" + dir + ", number" + dir;
+    sql.text += " ORDER BY " + key + dir + ", station" + dir + ", year" + dir + ", generation" +
+                dir + ", number" + dir;
     if (limit > 0)
         sql.text += " LIMIT " + std::to_string(limit);
     return sql;
+}
+
+void SetCursor(Filter& f, const pg::Result& r, int row) {
+    f.hasCursor = true;
+    f.key = pg::Value(r, row, 14);
+    f.keyStation = pg::Value(r, row, 0);
+    f.keyYear = pg::Value(r, row, 1);
+    f.keyGeneration = pg::Value(r, row, 15);
+    f.keyNumber = pg::Value(r, row, 2);
+}
+
+std::string CursorUrl(const pg::Result& r, int row) {
+    Filter f;
+    SetCursor(f, r, row);
+    return "k=" + html::UrlEncode(f.key) + "&ks=" + html::UrlEncode(f.keyStation) +
+           "&ky=" + f.keyYear + "&kg=" + f.keyGeneration + "&kn=" + f.keyNumber;
 }
 
 } // namespace query

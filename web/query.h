@@ -31,7 +31,7 @@ struct Filter {
     bool ascending = false;
     // Where the page starts: after this row in the sort order.
     bool hasCursor = false;
-    std::string key, keyStation, keyYear, keyNumber;
+    std::string key, keyStation, keyYear, keyGeneration, keyNumber;
 };
 
 extern const std::set<std::string> kFilterParams;
@@ -44,7 +44,12 @@ struct Sql {
     std::vector<pg::Param> params;
 };
 // Columns: station, year, number, time (display), id, name, card_serial, mode, unit, value,
-// level, result, positive, photo_file, cursor key. `limit` 0: all rows.
+// level, result, positive, photo_file, cursor key, generation. `limit` 0: all rows.
 Sql Measurements(const Filter& f, int limit);
+
+// The page that follows row `row` of a Measurements result: the cursor set in `f`, or as
+// URL parameters (not yet escaped for HTML).
+void SetCursor(Filter& f, const pg::Result& r, int row);
+std::string CursorUrl(const pg::Result& r, int row);
 
 } // namespace query

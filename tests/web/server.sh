@@ -12,8 +12,8 @@ expect_eq "$("$WEB" --db "$CONN" --list-users | cut -d' ' -f1-2)" "alice adminis
 bob (added" "--list-users"
 expect_eq "$(q "SELECT count(*) FROM quelma.web_users WHERE password_hash LIKE '\$argon2id\$%'")" 2 "Argon2id hashes"
 # A name that starts a formula, for the CSV.
-q "INSERT INTO quelma.measurements (station, year, number, id, name, card_serial, time, mode,
-   unit, low, hi, value, level, result, photo, raw) VALUES ('gate2', 2026, 9999, 'M9', '=HYPERLINK(\"x\")',
+q "INSERT INTO quelma.measurements (station, year, generation, number, id, name, card_serial, time, mode,
+   unit, low, hi, value, level, result, photo, raw) VALUES ('gate2', 2026, 1, 9999, 'M9', '=HYPERLINK(\"x\")',
    '00', now(), 'Fast', 'mg/l', 0.1, 0.2, 0, '0', '0', false, decode(repeat('00', 72), 'hex'))" >/dev/null
 
 # A damaged photo the collector reports, for the Overview.
