@@ -310,8 +310,9 @@ void Importer::ImportDataFile(int year, const std::string& path, const std::stri
     for (const Generation& g : generations_)
         if (g.year == fresh.year)
             fresh.number = std::max(fresh.number, g.number);
+    // The first file of a year is no news; another one is the operator's doing.
+    report_.newDataFile = report_.newDataFile || fresh.number > 0;
     ++fresh.number;
-    report_.newDataFile = true;
     generations_.push_back(fresh);
     StoreRecords(generations_.back(), path, fresh.count, usable, size, mtimeNs, shown);
     settle();
