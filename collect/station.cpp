@@ -378,8 +378,11 @@ bool RenameStation(pg::Connection& db, const std::string& from, const std::strin
         error = "cannot rename " + from + " to " + to + ": a station " + to + " exists already";
         return false;
     }
-    // The station row is copied, everything named after it follows, the old row goes.
+    // The station row is copied, everything named after it follows, the old row goes. What
+    // runs that refused the new name reported is dropped.
     bool ok = db.Begin() &&
+              db.Query("DELETE FROM quelma.station_reports WHERE station = $1", {newName}) &&
+              db.Query("DELETE FROM quelma.file_troubles WHERE station = $1", {newName}) &&
               db.Query("INSERT INTO quelma.stations (name, folder, time_zone) SELECT $2, folder, "
                        "time_zone FROM quelma.stations WHERE name = $1",
                        {oldName, newName});

@@ -36,11 +36,12 @@ echo "collect interrupt: $hits of 6 runs killed while importing"
 # --- a station folder that vanishes (a share unmounted) after its first file was taken
 V="$WORK/gate2"
 O="$WORK/gate3"
+# Stations never share a first record: these begin their years an hour and two later.
 for year in 2023 2024 2025 2026; do
-    "$MAKER" "$V" --year "$year" --records 15000 --step 1200
+    "$MAKER" "$V" --start "$(date -d "$year-01-01 01:00" +%s)" --records 15000 --step 1200
 done
-"$MAKER" "$V" --year 2026 --records 200 --photos 200 --photo-size 160x120
-"$MAKER" "$O" --year 2026 --records 10 --photos 2
+"$MAKER" "$V" --start "$(date -d "2026-01-01 01:00" +%s)" --records 200 --photos 200 --photo-size 160x120
+"$MAKER" "$O" --start "$(date -d "2026-01-01 02:00" +%s)" --records 10 --photos 2
 RC=0
 "$COLLECT" --db "$CONN" --station "gate2=$V" --station "gate3=$O" >"$WORK/vanish.out" 2>&1 &
 pid=$!
