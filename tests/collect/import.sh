@@ -186,8 +186,14 @@ kill "$watcher"
 wait "$watcher" || true
 expect_eq "$(q "SELECT record_count FROM quelma.data_files WHERE station = 'gate4'")" 7 "records seen by --watch"
 expect_eq "$(cat "$WORK/watch.out")" "" "output of --watch --quiet"
-# A record changed after it was imported: reported, nothing stored changes.
+# A record changed after it was imported: reported, nothing stored changes. While the file
+# keeps its size and date it is not even read.
+touch -r "$C/Data/Quelma2026.dat" "$WORK/stamp"
 printf '\x01' | dd of="$C/Data/Quelma2026.dat" bs=1 seek=$((8 + 72 * 6 + 60)) conv=notrunc status=none
+touch -r "$WORK/stamp" "$C/Data/Quelma2026.dat"
+collect --station "gate4=$C" --quiet
+expect_eq "$RC $OUT" "0 " "a run over a file of unchanged size and date"
+touch "$C/Data/Quelma2026.dat"
 collect --station "gate4=$C" --quiet
 expect_rc 1
 expect_eq "$OUT" "station gate4: 0 new records, 0 photos, 0 damaged files, 1 replaced file
