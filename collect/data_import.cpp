@@ -110,9 +110,10 @@ void Importer::LoadGenerations() {
 std::vector<std::string> Importer::StoredRecords(const Generation& g, int from, int to) {
     std::vector<std::string> raws;
     if (from < g.base) {
-        auto parent = std::find_if(generations_.begin(), generations_.end(), [&](const Generation& p) {
-            return p.year == g.year && p.number == g.parent;
-        });
+        auto parent =
+            std::find_if(generations_.begin(), generations_.end(), [&](const Generation& p) {
+                return p.year == g.year && p.number == g.parent;
+            });
         if (parent == generations_.end())
             Fail("generation " + std::to_string(g.number) + " of " + std::to_string(g.year) +
                  " lost its parent");
@@ -121,11 +122,11 @@ std::vector<std::string> Importer::StoredRecords(const Generation& g, int from, 
     }
     if (from >= to)
         return raws;
-    pg::Result r = db_.Query("SELECT raw FROM quelma.measurements WHERE station = $1 AND year = $2 "
-                             "AND generation = $3 AND number >= $4 AND number < $5 ORDER BY number",
-                             {Name(), pg::Text(std::to_string(g.year)),
-                              pg::Text(std::to_string(g.number)), pg::Text(std::to_string(from)),
-                              pg::Text(std::to_string(to))});
+    pg::Result r =
+        db_.Query("SELECT raw FROM quelma.measurements WHERE station = $1 AND year = $2 "
+                  "AND generation = $3 AND number >= $4 AND number < $5 ORDER BY number",
+                  {Name(), pg::Text(std::to_string(g.year)), pg::Text(std::to_string(g.number)),
+                   pg::Text(std::to_string(from)), pg::Text(std::to_string(to))});
     if (!r)
         FailDb("reading the records imported");
     for (int i = 0; i < PQntuples(r.get()); ++i) {
@@ -135,8 +136,8 @@ std::vector<std::string> Importer::StoredRecords(const Generation& g, int from, 
     return raws;
 }
 
-void Importer::StoreRecords(Generation& g, const std::string& path, int from, int to,
-                            int64_t size, int64_t mtimeNs, const std::string& shown) {
+void Importer::StoreRecords(Generation& g, const std::string& path, int from, int to, int64_t size,
+                            int64_t mtimeNs, const std::string& shown) {
     RecordFile file(path);
     if (!file.IsOpen())
         FailRead(shown);

@@ -62,8 +62,8 @@ class Importer {
     pg::Param Name() const { return pg::Text(st_.name); }
     void LoadGenerations();
     std::vector<std::string> StoredRecords(const Generation& g, int from, int to);
-    void StoreRecords(Generation& g, const std::string& path, int from, int to,
-                      int64_t size, int64_t mtimeNs, const std::string& shown);
+    void StoreRecords(Generation& g, const std::string& path, int from, int to, int64_t size,
+                      int64_t mtimeNs, const std::string& shown);
     std::string PathOf(const std::string& rel) const;
 
     pg::Connection& db_;

@@ -59,7 +59,8 @@ bool ParseStation(const std::string& v, Station& s, std::string& error) {
         } else if (setting.rfind("codepage=", 0) == 0) {
             int seconds = 0;
             if (!ParseSeconds(setting.substr(9), seconds) || seconds > 65535) {
-                error = "codepage= needs a Windows code page number, not \"" + setting.substr(9) + "\"";
+                error =
+                    "codepage= needs a Windows code page number, not \"" + setting.substr(9) + "\"";
                 return false;
             }
             codePage = seconds;

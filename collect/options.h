@@ -12,9 +12,9 @@ struct Options {
     std::string conninfo;
     std::vector<Station> stations;
     std::vector<std::pair<std::string, std::string>> renames; // old name, new name
-    std::string importStation, importPath;                     // --import-file
-    int watchSeconds = 0;                                      // 0: one run
-    int deadlineSeconds = 600;                                 // per station and run
+    std::string importStation, importPath;                    // --import-file
+    int watchSeconds = 0;                                     // 0: one run
+    int deadlineSeconds = 600;                                // per station and run
     bool quiet = false;
     bool init = false;
     bool help = false;

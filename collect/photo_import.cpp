@@ -197,4 +197,3 @@ void Importer::ImportPhotos() {
     flush();
     progress_.Done();
 }
-

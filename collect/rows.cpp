@@ -138,8 +138,8 @@ std::string MeasurementRow(const StationText& text, const std::string& station, 
     row.reserve(400);
     row += CopyText(station) + '\t' + std::to_string(year) + '\t' + std::to_string(generation) +
            '\t' + std::to_string(number) + '\t';
-    row += FieldText(text, r.ID) + '\t' + FieldText(text, r.Name) + '\t' + Serial(r.CardSerial) +
-           '\t';
+    row +=
+        FieldText(text, r.ID) + '\t' + FieldText(text, r.Name) + '\t' + Serial(r.CardSerial) + '\t';
     row += Timestamp(r.Time) + '\t' + CodeText(ModeText(r.Mode)) + '\t' +
            CodeText(UnitText(r.Unit)) + '\t';
     row += Float(r.Low) + '\t' + Float(r.Hi) + '\t' + Float(r.Value) + '\t';

@@ -78,8 +78,8 @@ void Importer::Trouble(const std::string& rel, const std::string& why) {
 }
 
 void Importer::SettleTroubles() {
-    pg::Result r = db_.Query("SELECT file, trouble FROM quelma.file_troubles WHERE station = $1",
-                             {Name()});
+    pg::Result r =
+        db_.Query("SELECT file, trouble FROM quelma.file_troubles WHERE station = $1", {Name()});
     if (!r)
         FailDb("reading the files' troubles");
     std::map<std::string, std::string> stored;
@@ -107,8 +107,8 @@ std::string Importer::PathOf(const std::string& rel) const {
 }
 
 void Importer::EnsureStationRow() {
-    pg::Result r = db_.Query("SELECT folder, time_zone FROM quelma.stations WHERE name = $1",
-                             {Name()});
+    pg::Result r =
+        db_.Query("SELECT folder, time_zone FROM quelma.stations WHERE name = $1", {Name()});
     if (!r)
         FailDb("reading the station");
     const bool known = PQntuples(r.get()) == 1;
@@ -133,7 +133,7 @@ UPDATE quelma.measurements SET photo_file = regexp_replace(photo_file,
     '_' || lpad((extract(hour FROM time AT TIME ZONE $2)::int % 12)::text, 2, '0') ||
     to_char(time AT TIME ZONE $2, '"_"MI"_"SS".bmp"'))
 WHERE station = $1 AND photo AND time IS NOT NULL)sql",
-                    {Name(), pg::Text(st_.timeZone)}))
+                   {Name(), pg::Text(st_.timeZone)}))
         FailDb("the photo names in the new time zone");
     if (!db_.Commit())
         FailDb("the station");
@@ -150,10 +150,11 @@ void Importer::CheckIdentity() {
             continue;
         first.erase(0, kDataHeaderSize);
         const std::string id = Identity(first);
-        pg::Result r = db_.Query("SELECT DISTINCT station FROM quelma.data_files WHERE station <> $1 "
-                                 "AND substr(first_raw, 1, 10) = $2 AND substr(first_raw, 41, 8) = "
-                                 "$3 ORDER BY 1 LIMIT 1",
-                                 {Name(), pg::Bytes(id.data(), 10), pg::Bytes(id.data() + 10, 8)});
+        pg::Result r =
+            db_.Query("SELECT DISTINCT station FROM quelma.data_files WHERE station <> $1 "
+                      "AND substr(first_raw, 1, 10) = $2 AND substr(first_raw, 41, 8) = "
+                      "$3 ORDER BY 1 LIMIT 1",
+                      {Name(), pg::Bytes(id.data(), 10), pg::Bytes(id.data() + 10, 8)});
         if (!r)
             FailDb("reading the stations' data files");
         if (PQntuples(r.get()) == 1) {
@@ -192,7 +193,8 @@ void Importer::ImportMembers() {
 
     std::vector<std::string> wanted;
     for (int i = 0; i < settings.MemberCount; ++i)
-        wanted.push_back(rows::MemberRow(st_.text, st_.name, i, members.slots[static_cast<size_t>(i)]));
+        wanted.push_back(
+            rows::MemberRow(st_.text, st_.name, i, members.slots[static_cast<size_t>(i)]));
     pg::Result r = db_.Query("SELECT slot, id, name, card_serial FROM quelma.members WHERE "
                              "station = $1 ORDER BY slot",
                              {Name()});
@@ -342,8 +344,8 @@ StationReport ImportFile(pg::Connection& db, const Station& station, const std::
     Progress progress(false);
     Importer importer(db, station, progress, report);
     Attempt(db, report, progress, [&] {
-        pg::Result r = db.Query("SELECT 1 FROM quelma.stations WHERE name = $1",
-                                {pg::Text(station.name)});
+        pg::Result r =
+            db.Query("SELECT 1 FROM quelma.stations WHERE name = $1", {pg::Text(station.name)});
         if (!r)
             throw StationFailed{"cannot read the stations: " + db.Error()};
         if (PQntuples(r.get()) == 0)
@@ -386,8 +388,8 @@ bool RenameStation(pg::Connection& db, const std::string& from, const std::strin
               db.Query("INSERT INTO quelma.stations (name, folder, time_zone) SELECT $2, folder, "
                        "time_zone FROM quelma.stations WHERE name = $1",
                        {oldName, newName});
-    for (const char* table : {"members", "data_files", "measurements", "photos", "station_reports",
-                              "file_troubles"})
+    for (const char* table :
+         {"members", "data_files", "measurements", "photos", "station_reports", "file_troubles"})
         ok = ok && db.Query(std::string("UPDATE quelma.") + table +
                                 " SET station = $2 WHERE station = $1",
                             {oldName, newName});

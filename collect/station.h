@@ -21,10 +21,10 @@ struct Station {
 struct StationReport {
     int64_t newRecords = 0;
     int64_t newPhotos = 0;
-    int damaged = 0;  // files that cannot be read as what they should be; skipped
-    int replaced = 0; // files whose stored part changed since it was imported; not imported
-    int unreadable = 0; // files that could not be read now; tried again next run
-    bool newDataFile = false;        // a data file began a new generation of its year
+    int damaged = 0;          // files that cannot be read as what they should be; skipped
+    int replaced = 0;         // files whose stored part changed since it was imported; not imported
+    int unreadable = 0;       // files that could not be read now; tried again next run
+    bool newDataFile = false; // a data file began a new generation of its year
     std::vector<std::string> notes;  // one per damaged, replaced or unreadable file
     std::vector<std::string> failed; // parts that could not be imported to the end, and why
 

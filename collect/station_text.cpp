@@ -86,8 +86,8 @@ bool StationText::Set(int codePage, const std::string& timeZone, std::string& er
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         // A byte the code page leaves undefined (or leads a two-byte character) keeps its
         // own code point, as Windows converts it.
-        const bool one = iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) &&
-                         inLeft == 0;
+        const bool one =
+            iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
         const unsigned code = one ? DecodeUtf8(std::string(out, outp)) : 0;
         high_[c - 0x80] = static_cast<uint16_t>(code && code < 0x10000 ? code : c);
     }

@@ -391,8 +391,8 @@ void Measurements(const Request&, Response& res, pg::Connection& db, const Sessi
                 "\">First page</a>";
     if (n > kPageRows) {
         const int last = kPageRows - 1;
-        body += "<a href=\"/measurements?" + Escape(url + (url.empty() ? "" : "&") +
-                                                   query::CursorUrl(r, last)) +
+        body += "<a href=\"/measurements?" +
+                Escape(url + (url.empty() ? "" : "&") + query::CursorUrl(r, last)) +
                 "\" rel=\"next\">Next page</a>";
     }
     body += "</div>";

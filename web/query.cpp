@@ -219,8 +219,8 @@ Sql Measurements(const Filter& f, int limit) {
             k += "::real";
         where.push_back("(" + key + ", station, year, generation, number) " +
                         (f.ascending ? ">" : "<") + " (" + k + ", " + param(f.keyStation) + ", " +
-                        param(f.keyYear) + "::integer, " + param(f.keyGeneration) +
-                        "::integer, " + param(f.keyNumber) + "::integer)");
+                        param(f.keyYear) + "::integer, " + param(f.keyGeneration) + "::integer, " +
+                        param(f.keyNumber) + "::integer)");
     }
     const std::string dir = f.ascending ? " ASC" : " DESC";
     sql.text = "SELECT station, year, number, to_char(time, 'YYYY-MM-DD HH24:MI:SS'), id, name, "
