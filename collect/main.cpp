@@ -1,5 +1,6 @@
 // quelma-collect: gathers the results of several Quelma stations into one PostgreSQL
 // database. Station folders are only read; each batch of a file is one transaction.
+#include "collect/config_file.h"
 #include "collect/options.h"
 #include "collect/schema.h"
 #include "collect/station.h"
@@ -168,7 +169,10 @@ int main(int argc, char** argv) {
     Options o;
     std::string error;
     StationText::UseUtcProcessWide();
-    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), o, error)) {
+    std::vector<std::string> args;
+    if (!config_file::Arguments(argc, argv, args, error))
+        return Fatal(error);
+    if (!ParseOptions(args, o, error)) {
         std::fprintf(stderr, "quelma-collect: %s\n%s", error.c_str(), kUsage);
         return kExitUsage;
     }

@@ -1,6 +1,7 @@
 // quelma-web: a signed-in view of the site's results in the collector's database. Every
 // connection acts as the role quelma_web, which reads the measurements and writes only the
 // web's own tables.
+#include "collect/config_file.h"
 #include "collect/schema.h"
 #include "web/accounts.h"
 #include "web/pages.h"
@@ -129,7 +130,10 @@ httplib::Server* g_server = nullptr;
 int main(int argc, char** argv) {
     Options o;
     std::string error;
-    if (!Parse(std::vector<std::string>(argv + 1, argv + argc), o, error)) {
+    std::vector<std::string> args;
+    if (!config_file::Arguments(argc, argv, args, error))
+        return Fatal(error);
+    if (!Parse(args, o, error)) {
         std::fprintf(stderr, "quelma-web: %s\n%s", error.c_str(), kUsage);
         return 2;
     }
