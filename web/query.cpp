@@ -80,7 +80,7 @@ bool IsPhotoFile(const std::string& text) {
 }
 
 const std::set<std::string> kFilterParams = {"from", "to", "member", "level", "station", "sort",
-                                             "dir",  "k",  "ks",     "ky",    "kn"};
+                                             "dir",  "k",  "ks",     "ky",    "kg",      "kn"};
 
 namespace {
 
