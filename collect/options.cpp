@@ -26,7 +26,8 @@ const char kUsage[] =
 
 namespace {
 
-bool ParseSeconds(const std::string& text, int& seconds) {
+// A whole number from 1 to 86400 (a day's seconds; also every Windows code page).
+bool ParseNumber(const std::string& text, int& number) {
     if (text.empty() || !std::all_of(text.begin(), text.end(),
                                      [](unsigned char c) { return std::isdigit(c) != 0; }))
         return false;
@@ -34,7 +35,7 @@ bool ParseSeconds(const std::string& text, int& seconds) {
     const long value = std::strtol(text.c_str(), nullptr, 10);
     if (errno || value < 1 || value > 86400)
         return false;
-    seconds = static_cast<int>(value);
+    number = static_cast<int>(value);
     return true;
 }
 
@@ -57,13 +58,11 @@ bool ParseStation(const std::string& v, Station& s, std::string& error) {
         if (setting.rfind("tz=", 0) == 0) {
             zone = setting.substr(3);
         } else if (setting.rfind("codepage=", 0) == 0) {
-            int seconds = 0;
-            if (!ParseSeconds(setting.substr(9), seconds) || seconds > 65535) {
+            if (!ParseNumber(setting.substr(9), codePage)) {
                 error =
                     "codepage= needs a Windows code page number, not \"" + setting.substr(9) + "\"";
                 return false;
             }
-            codePage = seconds;
         } else {
             break;
         }
@@ -113,12 +112,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
                 o.conninfo = v;
                 sawDb = true;
             } else if (a == "--watch") {
-                if (!ParseSeconds(v, o.watchSeconds)) {
+                if (!ParseNumber(v, o.watchSeconds)) {
                     error = "--watch needs a whole number of seconds from 1 to 86400";
                     return false;
                 }
             } else if (a == "--deadline") {
-                if (!ParseSeconds(v, o.deadlineSeconds)) {
+                if (!ParseNumber(v, o.deadlineSeconds)) {
                     error = "--deadline needs a whole number of seconds from 1 to 86400";
                     return false;
                 }

@@ -3,6 +3,7 @@
 #include "collect/rows.h"
 #include "storage/data_file.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -88,6 +89,11 @@ bool StationText::Set(int codePage, const std::string& timeZone, std::string& er
         // own code point, as Windows converts it.
         const bool one =
             iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) && inLeft == 0;
+        if (!one && errno == EINVAL) {
+            iconv_close(cd);
+            error = "code page " + std::to_string(codePage) + " is no single-byte code page";
+            return false;
+        }
         const unsigned code = one ? DecodeUtf8(std::string(out, outp)) : 0;
         high_[c - 0x80] = static_cast<uint16_t>(code && code < 0x10000 ? code : c);
     }
