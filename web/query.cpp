@@ -72,8 +72,10 @@ bool IsAccountName(const std::string& text) {
     return html::ValidUtf8(text);
 }
 
-const std::vector<KeyPart> kKeyParts = {
-    {"ks", "station", false}, {"ky", "year", true}, {"kn", "number", true}};
+const std::vector<KeyPart> kKeyParts = {{"ks", "station", false},
+                                        {"ky", "year", true},
+                                        {"kg", "generation", true},
+                                        {"kn", "number", true}};
 
 const std::set<std::string> kFilterParams = [] {
     std::set<std::string> names = {"from", "to", "member", "level", "station", "sort", "dir", "k"};

@@ -33,8 +33,8 @@ q "INSERT INTO quelma.stations VALUES ('Nord/Süd', '/x');
    INSERT INTO quelma.photos (station, file_name, bytes, sha256, size, mtime_ns)
        VALUES ('Nord/Süd', 'J. Smith..bmp', 'BM', sha256('BM'), 2, 0)" >/dev/null
 # A name that starts a formula, for the CSV.
-q "INSERT INTO quelma.measurements (station, year, number, id, name, card_serial, time, mode,
-   unit, low, hi, value, level, result, photo, raw) VALUES ('gate2', 2026, 9999, 'M9', '=HYPERLINK(\"x\")',
+q "INSERT INTO quelma.measurements (station, year, generation, number, id, name, card_serial, time, mode,
+   unit, low, hi, value, level, result, photo, raw) VALUES ('gate2', 2026, 1, 9999, 'M9', '=HYPERLINK(\"x\")',
    '00', now(), 'Fast', 'mg/l', 0.1, 0.2, 0, '0', '0', false, decode(repeat('00', 72), 'hex'))" >/dev/null
 
 # A damaged photo the collector reports, for the Overview.

@@ -68,20 +68,30 @@ TEST(WebQuery, OnlyAWholePagePositionIsTaken) {
         std::string error;
         return query::ParseFilter(p, f, error) && f.hasCursor;
     };
-    EXPECT_TRUE(parse({{"k", "1772326800000000"}, {"ks", "gate1"}, {"ky", "2026"}, {"kn", "7"}}));
-    EXPECT_TRUE(parse({{"k", "-infinity"}, {"ks", "gate1"}, {"ky", "2026"}, {"kn", "7"}}));
+    EXPECT_TRUE(parse(
+        {{"k", "1772326800000000"}, {"ks", "gate1"}, {"ky", "2026"}, {"kg", "1"}, {"kn", "7"}}));
+    EXPECT_TRUE(
+        parse({{"k", "-infinity"}, {"ks", "gate1"}, {"ky", "2026"}, {"kg", "1"}, {"kn", "7"}}));
     EXPECT_FALSE(parse({{"k", "1772326800000000"}, {"ks", "gate1"}}));
-    EXPECT_FALSE(parse({{"k", "1 OR 1"}, {"ks", "gate1"}, {"ky", "2026"}, {"kn", "7"}}));
-    EXPECT_FALSE(parse({{"sort", "value"}, {"k", "x"}, {"ks", "g"}, {"ky", "1"}, {"kn", "1"}}));
-    EXPECT_TRUE(parse({{"sort", "value"}, {"k", "1e-05"}, {"ks", "g"}, {"ky", "1"}, {"kn", "1"}}));
+    EXPECT_FALSE(
+        parse({{"k", "1 OR 1"}, {"ks", "gate1"}, {"ky", "2026"}, {"kg", "1"}, {"kn", "7"}}));
+    EXPECT_FALSE(
+        parse({{"sort", "value"}, {"k", "x"}, {"ks", "g"}, {"ky", "1"}, {"kg", "1"}, {"kn", "1"}}));
+    EXPECT_TRUE(parse(
+        {{"sort", "value"}, {"k", "1e-05"}, {"ks", "g"}, {"ky", "1"}, {"kg", "1"}, {"kn", "1"}}));
     for (const char* special : {"NaN", "Infinity", "-Infinity"})
-        EXPECT_TRUE(
-            parse({{"sort", "value"}, {"k", special}, {"ks", "g"}, {"ky", "1"}, {"kn", "1"}}));
+        EXPECT_TRUE(parse({{"sort", "value"},
+                           {"k", special},
+                           {"ks", "g"},
+                           {"ky", "1"},
+                           {"kg", "1"},
+                           {"kn", "1"}}));
     EXPECT_TRUE(parse({{"sort", "id"},
                        {"k", "S';--"},
                        {"ks", "Nord/S\xC3\xBC"
                               "d"},
                        {"ky", "1"},
+                       {"kg", "1"},
                        {"kn", "1"}}));
     // Values travel as parameters, never inside the statement.
     query::Filter f;
