@@ -75,14 +75,14 @@ std::string BodyLine(const std::string& label, const std::string& value) {
 
 } // namespace
 
-std::string CaseLink(const std::string& siteUrl, const std::string& station, int year, int number) {
+std::string CaseLink(const std::string& siteUrl, const AlertFacts& f) {
     if (siteUrl.empty())
         return "";
     std::string base = siteUrl;
     while (!base.empty() && base.back() == '/')
         base.pop_back();
-    return base + "/positives#case-" + PercentEncoded(station) + "-" + std::to_string(year) + "-" +
-           std::to_string(number);
+    return base + "/positives#case-" + PercentEncoded(f.station) + "-" + std::to_string(f.year) +
+           "-" + std::to_string(f.generation) + "-" + std::to_string(f.number);
 }
 
 std::string AlertMail(const AlertFacts& f, const std::string& from, const std::string& to,
@@ -110,8 +110,10 @@ std::string AlertMail(const AlertFacts& f, const std::string& from, const std::s
 
 std::string AlertJson(const AlertFacts& f) {
     return "{\"event\":\"positive screening\",\"station\":" + JsonString(f.station) +
-           ",\"year\":" + std::to_string(f.year) + ",\"number\":" + std::to_string(f.number) +
-           ",\"time\":" + JsonOrNull(f.isoTime) + ",\"member_id\":" + JsonString(f.memberId) +
+           ",\"year\":" + std::to_string(f.year) +
+           ",\"generation\":" + std::to_string(f.generation) +
+           ",\"number\":" + std::to_string(f.number) + ",\"time\":" + JsonOrNull(f.isoTime) +
+           ",\"member_id\":" + JsonString(f.memberId) +
            ",\"member_name\":" + JsonString(f.memberName) + ",\"result\":" + JsonString(f.result) +
            ",\"confirmation_due_from\":" + JsonOrNull(f.isoDueFrom) +
            ",\"confirmation_due_until\":" + JsonOrNull(f.isoDueUntil) +

@@ -6,7 +6,7 @@
 
 struct AlertFacts {
     std::string station;
-    int year = 0, number = 0;
+    int year = 0, generation = 0, number = 0;
     std::string time;    // as people read it, "2026-03-01 01:00:00 UTC"; "" when unknown
     std::string isoTime; // for machines; "" when unknown
     std::string memberId, memberName, result;
@@ -16,7 +16,7 @@ struct AlertFacts {
 };
 
 // The link to the case on quelma-web, below `siteUrl`.
-std::string CaseLink(const std::string& siteUrl, const std::string& station, int year, int number);
+std::string CaseLink(const std::string& siteUrl, const AlertFacts& facts);
 
 // A whole mail (headers, blank line, body) with CRLF line ends.
 std::string AlertMail(const AlertFacts& facts, const std::string& from, const std::string& to,

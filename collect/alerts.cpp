@@ -167,7 +167,8 @@ bool Alerts::SendOne() {
         "SELECT a.channel, a.attempts, a.station, a.year, a.number, m.id, m.name, m.result, "
         "to_char(m.time, 'YYYY-MM-DD HH24:MI:SS TZ'), to_json(m.time) #>> '{}', "
         "to_char(s.due_from, 'YYYY-MM-DD HH24:MI TZ'), to_char(s.due_until, 'YYYY-MM-DD HH24:MI "
-        "TZ'), to_json(s.due_from) #>> '{}', to_json(s.due_until) #>> '{}' FROM quelma.alerts a "
+        "TZ'), to_json(s.due_from) #>> '{}', to_json(s.due_until) #>> '{}', a.generation FROM "
+        "quelma.alerts a "
         "JOIN quelma.measurements m USING (" +
             key + ") LEFT JOIN quelma.screenings s USING (" + key +
             ") WHERE a.sent IS NULL AND a.next_try <= now() AND a.channel = ANY($1::text[]) "
@@ -192,13 +193,15 @@ bool Alerts::SendOne() {
     f.dueUntil = pg::Value(r, 0, 11);
     f.isoDueFrom = pg::Value(r, 0, 12);
     f.isoDueUntil = pg::Value(r, 0, 13);
-    f.link = CaseLink(options_.siteUrl, f.station, f.year, f.number);
+    f.generation = std::stoi(pg::Value(r, 0, 14));
+    f.link = CaseLink(options_.siteUrl, f);
 
     std::string error;
     const bool sent = Deliver(channel, f, error);
     const std::vector<pg::Param> params = {pg::Text(f.station), pg::Text(std::to_string(f.year)),
+                                           pg::Text(std::to_string(f.generation)),
                                            pg::Text(std::to_string(f.number)), pg::Text(channel)};
-    const std::string where = " WHERE (" + key + ", channel) = ($1, $2, $3, $4)";
+    const std::string where = " WHERE (" + key + ", channel) = ($1, $2, $3, $4, $5)";
     const int pause = std::min(kMaxPauseSeconds, kFirstPauseSeconds << std::min(attempts, 16));
     std::vector<pg::Param> failure = params;
     failure.push_back(pg::Text(std::to_string(pause)));
@@ -209,8 +212,8 @@ bool Alerts::SendOne() {
                                               where,
                                           params))
              : static_cast<bool>(db.Query("UPDATE quelma.alerts SET attempts = attempts + 1, "
-                                          "next_try = now() + make_interval(secs => $5), "
-                                          "last_error = $6" +
+                                          "next_try = now() + make_interval(secs => $6), "
+                                          "last_error = $7" +
                                               where,
                                           failure));
     if (!noted || !db.Commit()) {
@@ -255,7 +258,8 @@ bool Alerts::Deliver(const std::string& channel, const AlertFacts& facts, std::s
         curl_easy_setopt(c, CURLOPT_MAIL_RCPT, list.get());
         upload.text = AlertMail(
             facts, options_.from, Joined(options_.to, ", "), MailDate(),
-            "<" + std::to_string(facts.year) + "." + std::to_string(facts.number) + "." +
+            "<" + std::to_string(facts.year) + "." + std::to_string(facts.generation) + "." +
+                std::to_string(facts.number) + "." +
                 rows::Hex(facts.station.data(), facts.station.size()) + "@quelma-collect>");
         curl_easy_setopt(c, CURLOPT_READFUNCTION, ReadUpload);
         curl_easy_setopt(c, CURLOPT_READDATA, &upload);

@@ -10,7 +10,7 @@ namespace cases {
 namespace {
 
 // A measurement's key, as its columns are named; everything below builds on this list.
-const std::vector<std::string> kKeyColumns = {"station", "year", "number"};
+const std::vector<std::string> kKeyColumns = {"station", "year", "generation", "number"};
 
 std::string Columns(const std::string& prefix = "") {
     std::string list;
@@ -81,7 +81,8 @@ bool Update(pg::Connection& db, const std::vector<std::string>& channels, PassRe
         !db.Exec("SELECT pg_advisory_xact_lock(hashtext('quelma.cases'))"))
         return failed(error);
     pg::Result r = db.Query("SELECT 1 FROM quelma.data_files d LEFT JOIN quelma.paired_files p "
-                            "USING (station, year) WHERE d.record_count > coalesce(p.record_count, "
+                            "USING (station, year, generation) WHERE d.record_count > "
+                            "coalesce(p.record_count, "
                             "0) LIMIT 1");
     if (!r)
         return failed(error);
@@ -90,9 +91,10 @@ bool Update(pg::Connection& db, const std::vector<std::string>& channels, PassRe
         return true;
     }
     if (!db.Exec("CREATE TEMP TABLE affected ON COMMIT DROP AS SELECT DISTINCT m.id FROM "
-                 "quelma.data_files d LEFT JOIN quelma.paired_files p USING (station, year) "
-                 "JOIN quelma.measurements m ON m.station = d.station AND m.year = d.year AND "
-                 "m.number >= coalesce(p.record_count, 0)") ||
+                 "quelma.data_files d LEFT JOIN quelma.paired_files p USING (station, year, "
+                 "generation) JOIN quelma.measurements m ON m.station = d.station AND m.year = "
+                 "d.year AND m.generation = d.generation AND m.number >= coalesce(p.record_count, "
+                 "0)") ||
         !db.Exec("CREATE TEMP TABLE paired ON COMMIT DROP AS SELECT " + Columns() +
                  ", member_id, time, " + Columns("confirm_") +
                  ", true AS is_new FROM quelma.screenings WITH NO DATA"))
@@ -180,8 +182,9 @@ bool Update(pg::Connection& db, const std::vector<std::string>& channels, PassRe
     if (!r)
         return failed(error);
     report.queuedAlerts += std::stoll(PQcmdTuples(r.get()));
-    if (!db.Exec("INSERT INTO quelma.paired_files (station, year, record_count) SELECT station, "
-                 "year, record_count FROM quelma.data_files ON CONFLICT (station, year) DO "
+    if (!db.Exec("INSERT INTO quelma.paired_files (station, year, generation, record_count) "
+                 "SELECT station, year, generation, record_count FROM quelma.data_files ON "
+                 "CONFLICT (station, year, generation) DO "
                  "UPDATE SET record_count = excluded.record_count WHERE "
                  "paired_files.record_count <> excluded.record_count") ||
         !db.Commit())

@@ -11,7 +11,7 @@
 
 namespace cases {
 
-// The columns of a measurement's key, "station, year, number", as the tables name them.
+// The columns of a measurement's key, "station, year, generation, number", as the tables name them.
 std::string KeyColumns();
 
 // The confirmation window in minutes after a screening, kept site-wide in the database.

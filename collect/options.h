@@ -1,16 +1,21 @@
-// The command line of quelma-collect.
+// The command line of quelma-collect. Every option is a long one, so that a configuration
+// file's lines can be given as options too.
 #pragma once
 
 #include "collect/notify_options.h"
 #include "collect/station.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 struct Options {
     std::string conninfo;
     std::vector<Station> stations;
-    int watchSeconds = 0; // 0: one run
+    std::vector<std::pair<std::string, std::string>> renames; // old name, new name
+    std::string importStation, importPath;                    // --import-file
+    int watchSeconds = 0;                                     // 0: one run
+    int deadlineSeconds = 600;                                // per station and run
     bool quiet = false;
     bool init = false;
     bool help = false;

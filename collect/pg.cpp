@@ -18,7 +18,21 @@ Param Null() {
     return Param{{}, true, false};
 }
 
-Connection::Connection(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {
+namespace {
+
+// Defaults the caller's connection string may override: a server that does not answer is
+// given up after a while instead of stalling a run for hours on a half-open connection.
+PGconn* ConnectWithTimeouts(const std::string& conninfo) {
+    const char* const keys[] = {
+        "connect_timeout",  "keepalives",       "keepalives_idle", "keepalives_interval",
+        "keepalives_count", "tcp_user_timeout", "dbname",          nullptr};
+    const char* const values[] = {"10", "1", "30", "10", "3", "60000", conninfo.c_str(), nullptr};
+    return PQconnectdbParams(keys, values, 1);
+}
+
+} // namespace
+
+Connection::Connection(const std::string& conninfo) : conn_(ConnectWithTimeouts(conninfo)) {
     Prepare();
 }
 

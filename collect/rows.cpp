@@ -1,5 +1,6 @@
 #include "collect/rows.h"
 
+#include "collect/station_text.h"
 #include "results/record_cells.h"
 #include "storage/data_file.h"
 
@@ -8,14 +9,6 @@
 #include <ctime>
 
 namespace rows {
-
-namespace {
-
-// Windows-1252 0x80..0x9F; 0 marks the five bytes the code page leaves undefined.
-constexpr uint16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void PutUtf8(std::string& out, unsigned code) {
     if (code < 0x80) {
@@ -29,6 +22,8 @@ void PutUtf8(std::string& out, unsigned code) {
         out += static_cast<char>(0x80 | (code & 0x3F));
     }
 }
+
+namespace {
 
 const char kNull[] = "\\N";
 
@@ -67,9 +62,11 @@ template <size_t N> std::string Serial(const uint8_t (&serial)[N]) {
     return Hex(serial, N);
 }
 
-template <size_t N> std::string FieldText(const char (&field)[N]) {
-    return CopyText(FieldUtf8(field));
+template <size_t N> std::string FieldText(const StationText& text, const char (&field)[N]) {
+    return CopyText(text.Utf8(std::string_view(field, FieldLength(field))));
 }
+
+} // namespace
 
 bool IsUtf8(std::string_view s) {
     for (size_t i = 0; i < s.size();) {
@@ -87,20 +84,6 @@ bool IsUtf8(std::string_view s) {
         i += n;
     }
     return true;
-}
-
-} // namespace
-
-std::string Utf8FromAnsi(std::string_view ansi) {
-    std::string out;
-    out.reserve(ansi.size());
-    for (unsigned char c : ansi) {
-        if (c >= 0x80 && c < 0xA0 && kHigh[c - 0x80])
-            PutUtf8(out, kHigh[c - 0x80]);
-        else
-            PutUtf8(out, c);
-    }
-    return out;
 }
 
 std::string CopyText(std::string_view text) {
@@ -127,10 +110,6 @@ std::string CopyText(std::string_view text) {
     return out;
 }
 
-std::string Utf8FileName(std::string_view name) {
-    return IsUtf8(name) ? std::string(name) : Utf8FromAnsi(name);
-}
-
 std::string Hex(const void* bytes, size_t size) {
     static const char kDigits[] = "0123456789abcdef";
     const auto* p = static_cast<const unsigned char*>(bytes);
@@ -146,28 +125,35 @@ std::string CopyBytea(const void* bytes, size_t size) {
     return "\\\\x" + Hex(bytes, size);
 }
 
-std::string MeasurementRow(const std::string& station, int year, int number,
-                           const MeasureRecord& r) {
+const char kMeasurementColumns[] = "station, year, generation, number, id, name, card_serial, "
+                                   "time, mode, unit, low, hi, value, level, result, photo, "
+                                   "photo_file, raw";
+
+std::string MeasurementRow(const StationText& text, const std::string& station, int year,
+                           int generation, int number, const MeasureRecord& r) {
     char result[kCellTextSize];
     FormatRecordCell(r, number, 3, LowHiRule::Always, result, sizeof result);
     const bool fast = r.Mode == kModeFast;
     std::string row;
     row.reserve(400);
-    row += CopyText(station) + '\t' + std::to_string(year) + '\t' + std::to_string(number) + '\t';
-    row += FieldText(r.ID) + '\t' + FieldText(r.Name) + '\t' + Serial(r.CardSerial) + '\t';
+    row += CopyText(station) + '\t' + std::to_string(year) + '\t' + std::to_string(generation) +
+           '\t' + std::to_string(number) + '\t';
+    row +=
+        FieldText(text, r.ID) + '\t' + FieldText(text, r.Name) + '\t' + Serial(r.CardSerial) + '\t';
     row += Timestamp(r.Time) + '\t' + CodeText(ModeText(r.Mode)) + '\t' +
            CodeText(UnitText(r.Unit)) + '\t';
     row += Float(r.Low) + '\t' + Float(r.Hi) + '\t' + Float(r.Value) + '\t';
     row += (fast ? CodeText(ClassText(r.Level)) : kNull) + '\t';
-    row += CopyText(Utf8FromAnsi(result)) + '\t';
-    row += r.Photo == 1 ? "t\t" + CopyText(Utf8FromAnsi(PhotoFileName(r))) : "f\t\\N";
+    row += CopyText(text.Utf8(result)) + '\t';
+    row += r.Photo == 1 ? "t\t" + CopyText(text.PhotoFile(r)) : "f\t\\N";
     row += '\t' + CopyBytea(&r, sizeof r);
     return row;
 }
 
-std::string MemberRow(const std::string& station, int slot, const MemberEntry& m) {
-    return CopyText(station) + '\t' + std::to_string(slot) + '\t' + FieldText(m.ID) + '\t' +
-           FieldText(m.Name) + '\t' + Serial(m.CardSerial);
+std::string MemberRow(const StationText& text, const std::string& station, int slot,
+                      const MemberEntry& m) {
+    return CopyText(station) + '\t' + std::to_string(slot) + '\t' + FieldText(text, m.ID) + '\t' +
+           FieldText(text, m.Name) + '\t' + Serial(m.CardSerial);
 }
 
 std::string Thousands(int64_t n) {

@@ -166,6 +166,77 @@ GRANT SELECT, INSERT ON quelma.access_log TO quelma_web;
 GRANT USAGE ON SEQUENCE quelma.access_log_id_seq TO quelma_web;
 )sql",
     R"sql(
+-- A station's year can have several data files over its life: the program's Backup moves the
+-- file away and the next start begins a new one, an older copy can be restored, a new PC
+-- starts its own. Each is a generation of the year, numbered from 1; records are keyed by it.
+ALTER TABLE quelma.measurements ADD COLUMN generation integer NOT NULL DEFAULT 1;
+ALTER TABLE quelma.measurements ALTER COLUMN generation DROP DEFAULT;
+ALTER TABLE quelma.measurements DROP CONSTRAINT measurements_pkey;
+ALTER TABLE quelma.measurements ADD PRIMARY KEY (station, year, generation, number);
+DROP INDEX quelma.measurements_time, quelma.measurements_station_time,
+    quelma.measurements_positive_time, quelma.measurements_id, quelma.measurements_name,
+    quelma.measurements_value;
+CREATE INDEX measurements_time ON quelma.measurements
+    ((coalesce(time, '-infinity')), station, year, generation, number);
+CREATE INDEX measurements_station_time ON quelma.measurements
+    (station, (coalesce(time, '-infinity')), year, generation, number);
+CREATE INDEX measurements_positive_time ON quelma.measurements
+    ((coalesce(time, '-infinity')), station, year, generation, number) WHERE positive;
+CREATE INDEX measurements_id ON quelma.measurements (id, station, year, generation, number);
+CREATE INDEX measurements_name ON quelma.measurements (name, station, year, generation, number);
+CREATE INDEX measurements_value ON quelma.measurements (value, station, year, generation, number);
+
+CREATE OR REPLACE VIEW quelma.latest_per_member AS
+SELECT m.id AS member_id, m.name AS member_name, r.station, r.year, r.number, r.time,
+       r.result, r.positive, r.generation
+FROM (SELECT DISTINCT ON (id) id, name FROM quelma.members ORDER BY id, station) m
+LEFT JOIN LATERAL (
+    SELECT x.station, x.year, x.number, x.time, x.result, x.positive, x.generation
+    FROM quelma.measurements x
+    WHERE x.id = m.id
+    ORDER BY x.time DESC NULLS LAST, x.year DESC, x.generation DESC, x.number DESC, x.station
+    LIMIT 1) r ON true;
+
+-- A generation is known by its first record. A generation begun from a restored copy holds
+-- only the records after the point where the copy left its parent (`base`); the ones before
+-- are its parent's. The first and last imported records (as the file holds them) and the
+-- file's size and date let a run see without reading the file that nothing changed, and
+-- with two records that the imported part is still there.
+ALTER TABLE quelma.data_files ADD COLUMN generation integer NOT NULL DEFAULT 1,
+    ADD COLUMN parent integer, ADD COLUMN base integer NOT NULL DEFAULT 0,
+    ADD COLUMN first_raw bytea, ADD COLUMN last_raw bytea,
+    ADD COLUMN size bigint NOT NULL DEFAULT -1, ADD COLUMN mtime_ns bigint NOT NULL DEFAULT -1;
+ALTER TABLE quelma.data_files ALTER COLUMN generation DROP DEFAULT;
+UPDATE quelma.data_files d SET
+    first_raw = (SELECT raw FROM quelma.measurements m WHERE m.station = d.station
+                 AND m.year = d.year AND m.generation = 1 AND m.number = 0),
+    last_raw = (SELECT raw FROM quelma.measurements m WHERE m.station = d.station
+                AND m.year = d.year AND m.generation = 1 AND m.number = d.record_count - 1);
+DELETE FROM quelma.data_files WHERE first_raw IS NULL OR last_raw IS NULL;
+ALTER TABLE quelma.data_files ALTER COLUMN first_raw SET NOT NULL,
+    ALTER COLUMN last_raw SET NOT NULL, DROP COLUMN records_sha256;
+ALTER TABLE quelma.data_files DROP CONSTRAINT data_files_pkey;
+ALTER TABLE quelma.data_files ADD PRIMARY KEY (station, year, generation);
+
+-- The zone the station's photo names were made in: a new one re-makes them.
+ALTER TABLE quelma.stations ADD COLUMN time_zone text NOT NULL DEFAULT '';
+
+-- A file that looked damaged once: it may have been caught while the station wrote it, so
+-- it is reported only when the next run finds it the same.
+CREATE TABLE quelma.file_troubles (
+    station text NOT NULL,
+    file text NOT NULL,
+    trouble text NOT NULL,
+    PRIMARY KEY (station, file)
+);
+GRANT SELECT, INSERT, UPDATE, DELETE ON quelma.file_troubles TO quelma_collector;
+GRANT SELECT ON quelma.latest_per_member TO quelma_collector;
+
+-- quelma-web reads neither the collector's file notes nor its views.
+REVOKE SELECT ON quelma.data_files, quelma.positives_per_day, quelma.latest_per_member
+    FROM quelma_web;
+)sql",
+    R"sql(
 -- Site-wide rules of the confirmation test: from `confirm_after` to `confirm_within` after a
 -- positive screening.
 CREATE TABLE quelma.site_settings (
@@ -181,6 +252,7 @@ INSERT INTO quelma.site_settings DEFAULT VALUES;
 CREATE TABLE quelma.screenings (
     station text NOT NULL,
     year integer NOT NULL,
+    generation integer NOT NULL,
     number integer NOT NULL,
     member_id text NOT NULL,
     time timestamptz,
@@ -188,25 +260,28 @@ CREATE TABLE quelma.screenings (
     due_until timestamptz,
     confirm_station text,
     confirm_year integer,
+    confirm_generation integer,
     confirm_number integer,
-    PRIMARY KEY (station, year, number)
+    PRIMARY KEY (station, year, generation, number)
 );
 CREATE INDEX screenings_member ON quelma.screenings (member_id);
 CREATE INDEX screenings_time ON quelma.screenings
-    ((coalesce(time, '-infinity')), station, year, number);
+    ((coalesce(time, '-infinity')), station, year, generation, number);
 
 -- How many records of each data file the pairing has seen.
 CREATE TABLE quelma.paired_files (
     station text NOT NULL,
     year integer NOT NULL,
+    generation integer NOT NULL,
     record_count integer NOT NULL,
-    PRIMARY KEY (station, year)
+    PRIMARY KEY (station, year, generation)
 );
 
 -- One row per alert and way of sending it; `sent` stays empty until it left.
 CREATE TABLE quelma.alerts (
     station text NOT NULL,
     year integer NOT NULL,
+    generation integer NOT NULL,
     number integer NOT NULL,
     channel text NOT NULL CHECK (channel IN ('mail', 'webhook')),
     created timestamptz NOT NULL DEFAULT now(),
@@ -214,7 +289,7 @@ CREATE TABLE quelma.alerts (
     attempts integer NOT NULL DEFAULT 0,
     next_try timestamptz NOT NULL DEFAULT now(),
     last_error text NOT NULL DEFAULT '',
-    PRIMARY KEY (station, year, number, channel)
+    PRIMARY KEY (station, year, generation, number, channel)
 );
 CREATE INDEX alerts_unsent ON quelma.alerts (next_try) WHERE sent IS NULL;
 
@@ -224,6 +299,7 @@ CREATE TABLE quelma.outcomes (
     id bigserial PRIMARY KEY,
     station text NOT NULL,
     year integer NOT NULL,
+    generation integer NOT NULL,
     number integer NOT NULL,
     outcome text NOT NULL CHECK (outcome IN ('sent home', 'removed from duty',
                                              'cleared after the confirmation', 'other')),
@@ -232,18 +308,18 @@ CREATE TABLE quelma.outcomes (
     user_name text NOT NULL,
     time timestamptz NOT NULL DEFAULT now()
 );
-CREATE INDEX outcomes_case ON quelma.outcomes (station, year, number, id);
+CREATE INDEX outcomes_case ON quelma.outcomes (station, year, generation, number, id);
 CREATE UNIQUE INDEX outcomes_corrects ON quelma.outcomes (corrects);
 
 -- A case's entries form one chain: a first entry, then each correction naming the one
 -- before it, so exactly one entry of a decided case is not corrected: its current outcome.
-CREATE UNIQUE INDEX outcomes_first ON quelma.outcomes (station, year, number)
+CREATE UNIQUE INDEX outcomes_first ON quelma.outcomes (station, year, generation, number)
     WHERE corrects IS NULL;
 
 -- Each screening with its status now and its current outcome.
 CREATE VIEW quelma.positive_cases AS
-SELECT s.station, s.year, s.number, s.member_id, s.time, s.due_from, s.due_until,
-       s.confirm_station, s.confirm_year, s.confirm_number,
+SELECT s.station, s.year, s.generation, s.number, s.member_id, s.time, s.due_from, s.due_until,
+       s.confirm_station, s.confirm_year, s.confirm_generation, s.confirm_number,
        CASE WHEN c.positive THEN 'confirmed'
             WHEN c.number IS NOT NULL THEN 'not confirmed'
             WHEN s.due_until >= now() THEN 'awaiting confirmation'
@@ -251,16 +327,18 @@ SELECT s.station, s.year, s.number, s.member_id, s.time, s.due_from, s.due_until
        o.id AS outcome_id, o.outcome
 FROM quelma.screenings s
 LEFT JOIN quelma.measurements c ON c.station = s.confirm_station AND c.year = s.confirm_year
-    AND c.number = s.confirm_number
-LEFT JOIN quelma.outcomes o ON o.station = s.station AND o.year = s.year AND o.number = s.number
+    AND c.generation = s.confirm_generation AND c.number = s.confirm_number
+LEFT JOIN quelma.outcomes o ON o.station = s.station AND o.year = s.year
+    AND o.generation = s.generation AND o.number = s.number
     AND NOT EXISTS (SELECT 1 FROM quelma.outcomes y WHERE y.corrects = o.id);
 
 GRANT SELECT, UPDATE ON quelma.site_settings TO quelma_collector;
 GRANT SELECT, INSERT, UPDATE, DELETE ON quelma.screenings, quelma.paired_files, quelma.alerts
     TO quelma_collector;
 GRANT SELECT ON quelma.outcomes, quelma.positive_cases TO quelma_collector;
-GRANT SELECT ON quelma.site_settings, quelma.screenings, quelma.alerts, quelma.positive_cases
-    TO quelma_web;
+-- A renamed station's outcomes follow it; nothing else of an outcome ever changes.
+GRANT UPDATE (station) ON quelma.outcomes TO quelma_collector;
+GRANT SELECT ON quelma.screenings, quelma.alerts, quelma.positive_cases TO quelma_web;
 GRANT SELECT, INSERT ON quelma.outcomes TO quelma_web;
 GRANT USAGE ON SEQUENCE quelma.outcomes_id_seq TO quelma_web;
 )sql",
@@ -320,6 +398,22 @@ bool Init(pg::Connection& db, std::string& error) {
         return false;
     }
     return true;
+}
+
+bool CheckEncoding(pg::Connection& db, std::string& error) {
+    pg::Result r = db.Query("SELECT pg_encoding_to_char(encoding) FROM pg_database WHERE datname "
+                            "= current_database()");
+    if (!r || PQntuples(r.get()) != 1) {
+        error = "cannot read the database's encoding: " + db.Error();
+        return false;
+    }
+    const std::string encoding = pg::Value(r, 0, 0);
+    if (encoding == "UTF8")
+        return true;
+    // Names in any station's code page must fit: only UTF-8 holds them all.
+    error = "the database's encoding is " + encoding +
+            ", not UTF8; create the database with ENCODING 'UTF8' (and TEMPLATE template0)";
+    return false;
 }
 
 bool CheckCurrent(pg::Connection& db, std::string& error) {

@@ -15,6 +15,9 @@ int Latest();
 // could not (for instance a database already at a newer version).
 bool Init(pg::Connection& db, std::string& error);
 
+// True when the database keeps its text in UTF-8; otherwise `error` says what to do.
+bool CheckEncoding(pg::Connection& db, std::string& error);
+
 // True when the database is at Latest(); otherwise `error` says what to do.
 bool CheckCurrent(pg::Connection& db, std::string& error);
 

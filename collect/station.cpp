@@ -1,22 +1,26 @@
-#include "collect/station.h"
+#include "collect/importer.h"
 
 #include "collect/rows.h"
-#include "collect/sha256.h"
-#include "camera/frame_format.h"
 #include "storage/config_file.h"
 #include "storage/data_file.h"
 #include "storage/file_io.h"
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <future>
-#include <map>
 #include <optional>
 
 namespace fs = std::filesystem;
+
+std::atomic<bool> g_stopRequested{false};
+
+std::string StationReport::Failure() const {
+    std::string text;
+    for (const std::string& f : failed)
+        text += (text.empty() ? "" : "; ") + f;
+    return text;
+}
 
 std::string StationReport::Text(const std::string& station) const {
     std::string line = "station " + station + ": " +
@@ -25,113 +29,172 @@ std::string StationReport::Text(const std::string& station) const {
                        rows::Counted(damaged, "damaged file", "damaged files");
     if (replaced)
         line += ", " + rows::Counted(replaced, "replaced file", "replaced files");
+    if (unreadable)
+        line += ", " + rows::Counted(unreadable, "unreadable file", "unreadable files");
+    if (newDataFile)
+        line += ", new data file (after a Backup?)";
     if (Failed())
-        line += "; failed: " + failure;
+        line += "; failed: " + Failure();
     for (const std::string& note : notes)
         line += "\n  " + note;
     return line;
 }
 
-namespace {
+void Importer::FailDb(const std::string& what) {
+    const std::string error = db_.Error();
+    db_.Rollback();
+    Fail("database refused " + what + ": " + error);
+}
 
-constexpr int64_t kRecordBarThreshold = 20000;
-constexpr int64_t kPhotoBarThreshold = 200;
-// A photo file is a frame and its headers; anything larger is no photo.
-constexpr uint64_t kMaxPhotoBytes = kMaxFrameBytes + kBmpFileHeaderSize;
-// Photos go to the database in transactions of about this many bytes.
-constexpr size_t kPhotoBatchBytes = 64u << 20;
+// A file could not be read: the whole folder is gone, or just this file.
+void Importer::FailRead(const std::string& rel, const std::string& why) {
+    std::error_code ec;
+    if (!fs::is_directory(st_.dir, ec))
+        Fail("the folder " + st_.dir + " is gone");
+    Fail(rel + " " + why);
+}
 
-// Thrown to stop a station: the folder went away, a file could not be read, or the
-// database refused a batch. Batches already committed stay.
-struct StationFailed {
-    std::string reason;
-};
+void Importer::Damaged(const std::string& rel, const std::string& why) {
+    ++report_.damaged;
+    report_.notes.push_back(rel + ": " + why);
+}
 
-class Importer {
-  public:
-    Importer(pg::Connection& db, const Station& station, Progress& progress, StationReport& report)
-        : db_(db), st_(station), progress_(progress), report_(report) {}
+void Importer::Replaced(const std::string& rel, const std::string& why) {
+    ++report_.replaced;
+    report_.notes.push_back(rel + ": " + why + "; not imported");
+}
 
-    void EnsureStationRow();
-    void ImportMembers();
-    std::vector<std::pair<int, std::string>> DataFiles();
-    void ImportDataFile(int year, const std::string& fileName);
-    void ImportPhotos();
+void Importer::Unreadable(const std::string& rel) {
+    ++report_.unreadable;
+    report_.notes.push_back(rel + ": cannot be read now; tried again next run");
+}
 
-  private:
-    [[noreturn]] void Fail(const std::string& reason) { throw StationFailed{reason}; }
-    [[noreturn]] void FailDb(const std::string& what) {
-        const std::string error = db_.Error();
-        db_.Rollback();
-        Fail("database refused " + what + ": " + error);
+void Importer::Trouble(const std::string& rel, const std::string& why) {
+    // A share that went away is no damage of the file.
+    std::error_code ec;
+    if (!fs::is_directory(st_.dir, ec))
+        Fail("the folder " + st_.dir + " is gone");
+    seen_[rel] = why;
+}
+
+void Importer::SettleTroubles() {
+    pg::Result r =
+        db_.Query("SELECT file, trouble FROM quelma.file_troubles WHERE station = $1", {Name()});
+    if (!r)
+        FailDb("reading the files' troubles");
+    std::map<std::string, std::string> stored;
+    for (int i = 0; i < PQntuples(r.get()); ++i)
+        stored[pg::Value(r, i, 0)] = pg::Value(r, i, 1);
+    for (const auto& [file, trouble] : seen_) {
+        auto s = stored.find(file);
+        if (trouble.empty()) {
+            if (s != stored.end() &&
+                !db_.Query("DELETE FROM quelma.file_troubles WHERE station = $1 AND file = $2",
+                           {Name(), pg::Text(file)}))
+                FailDb("the files' troubles");
+        } else if (s != stored.end() && s->second == trouble) {
+            Damaged(file, trouble);
+        } else if (!db_.Query("INSERT INTO quelma.file_troubles VALUES ($1, $2, $3) ON CONFLICT "
+                              "(station, file) DO UPDATE SET trouble = excluded.trouble",
+                              {Name(), pg::Text(file), pg::Text(trouble)})) {
+            FailDb("the files' troubles");
+        }
     }
-    // A file could not be read: the whole folder is gone, or just this file.
-    [[noreturn]] void FailRead(const std::string& rel, const std::string& why = "cannot be read") {
-        std::error_code ec;
-        if (!fs::is_directory(st_.dir, ec))
-            Fail("the folder " + st_.dir + " is gone");
-        Fail(rel + " " + why);
-    }
-    void Damaged(const std::string& rel, const std::string& why) {
-        ++report_.damaged;
-        report_.notes.push_back(rel + ": " + why + "; skipped");
-    }
-    void Replaced(const std::string& rel, const std::string& why) {
-        ++report_.replaced;
-        report_.notes.push_back(rel + ": " + why + "; not imported");
-    }
-    pg::Param Name() const { return pg::Text(st_.name); }
-    std::string DescribeChange(int year, const RecordList& table, int stored);
+}
 
-    pg::Connection& db_;
-    const Station& st_;
-    Progress& progress_;
-    StationReport& report_;
-};
-
-std::string Path(const Station& st, const std::string& rel) {
-    return (fs::path(st.dir) / rel).string();
+std::string Importer::PathOf(const std::string& rel) const {
+    return (fs::path(st_.dir) / rel).string();
 }
 
 void Importer::EnsureStationRow() {
-    pg::Result r = db_.Query("SELECT folder FROM quelma.stations WHERE name = $1", {Name()});
+    pg::Result r =
+        db_.Query("SELECT folder, time_zone FROM quelma.stations WHERE name = $1", {Name()});
     if (!r)
         FailDb("reading the station");
-    if (PQntuples(r.get()) == 1 && pg::Value(r, 0, 0) == st_.dir)
+    const bool known = PQntuples(r.get()) == 1;
+    if (known && pg::Value(r, 0, 0) == st_.dir && pg::Value(r, 0, 1) == st_.timeZone)
         return;
-    // The upsert writes only when the station is new or its folder moved.
-    if (!db_.Query("INSERT INTO quelma.stations (name, folder) VALUES ($1, $2) ON CONFLICT "
-                   "(name) DO UPDATE SET folder = excluded.folder",
-                   {Name(), pg::Text(st_.dir)}))
+    if (!db_.Begin())
         FailDb("the station");
+    // The upsert writes only when the station is new, its folder moved or its zone changed.
+    if (!db_.Query("INSERT INTO quelma.stations (name, folder, time_zone) VALUES ($1, $2, $3) "
+                   "ON CONFLICT (name) DO UPDATE SET folder = excluded.folder, time_zone = "
+                   "excluded.time_zone",
+                   {Name(), pg::Text(st_.dir), pg::Text(st_.timeZone)}))
+        FailDb("the station");
+    // Photo names were made from local times: a zone given anew makes them again, as the
+    // station's program made them.
+    if (known && pg::Value(r, 0, 1) != st_.timeZone && !st_.timeZone.empty() &&
+        !db_.Query(R"sql(
+UPDATE quelma.measurements SET photo_file = regexp_replace(photo_file,
+    '_\d+_\d\d_\d\d_[AP]M_\d\d_\d\d_\d\d\.bmp$',
+    to_char(time AT TIME ZONE $2, '"_"FMYYYY"_"MM"_"DD"_"') ||
+    CASE WHEN extract(hour FROM time AT TIME ZONE $2) >= 12 THEN 'PM' ELSE 'AM' END ||
+    '_' || lpad((extract(hour FROM time AT TIME ZONE $2)::int % 12)::text, 2, '0') ||
+    to_char(time AT TIME ZONE $2, '"_"MI"_"SS".bmp"'))
+WHERE station = $1 AND photo AND time IS NOT NULL)sql",
+                   {Name(), pg::Text(st_.timeZone)}))
+        FailDb("the photo names in the new time zone");
+    if (!db_.Commit())
+        FailDb("the station");
+}
+
+// The first record of each of the folder's data files; a data file of another station's
+// generations means the folder is that station's (a swapped mount, or a station given a new
+// name), and nothing of it may be filed under this one.
+void Importer::CheckIdentity() {
+    for (const auto& [year, name] : DataFiles()) {
+        file_io::InputFile in(PathOf("Data/" + name).c_str());
+        std::string first(kDataHeaderSize + sizeof(MeasureRecord), '\0');
+        if (!in.IsOpen() || !in.Read(first.data(), first.size()))
+            continue;
+        first.erase(0, kDataHeaderSize);
+        const std::string id = Identity(first);
+        pg::Result r =
+            db_.Query("SELECT DISTINCT station FROM quelma.data_files WHERE station <> $1 "
+                      "AND substr(first_raw, 1, 10) = $2 AND substr(first_raw, 41, 8) = "
+                      "$3 ORDER BY 1 LIMIT 1",
+                      {Name(), pg::Bytes(id.data(), 10), pg::Bytes(id.data() + 10, 8)});
+        if (!r)
+            FailDb("reading the stations' data files");
+        if (PQntuples(r.get()) == 1) {
+            const std::string other = pg::Value(r, 0, 0);
+            Fail("Data/" + name + " belongs to station " + other +
+                 ": is another station's folder mounted here? If " + other + " is now called " +
+                 st_.name + ", run once with --rename " + other + "=" + st_.name);
+        }
+    }
 }
 
 void Importer::ImportMembers() {
     const std::string rel = kConfigFileName;
-    const std::string path = Path(st_, rel);
+    const std::string path = PathOf(rel);
     AppSettings header{};
     int64_t size = -1;
     {
         file_io::InputFile in(path.c_str());
         if (!in.IsOpen())
             FailRead(rel);
-        size = in.Size();
+        // The count before the size: members added meanwhile only make the file longer.
         if (!in.Read(&header, sizeof header))
-            return Damaged(rel, "shorter than its settings block");
+            return Trouble(rel, "shorter than its settings block; skipped");
+        size = in.Size();
     }
     const int64_t present =
         (size - static_cast<int64_t>(sizeof header)) / static_cast<int64_t>(sizeof(MemberEntry));
     if (header.MemberCount < 0 || header.MemberCount > present)
-        return Damaged(rel, "holds " + std::to_string(present) + " members of the " +
-                                std::to_string(header.MemberCount) + " it counts");
+        return Trouble(rel, "holds " + std::to_string(present) + " members of the " +
+                                std::to_string(header.MemberCount) + " it counts; skipped");
     AppSettings settings{};
     MemberList members;
     if (!LoadConfigFile(path.c_str(), settings, members))
         FailRead(rel);
+    Fine(rel);
 
     std::vector<std::string> wanted;
     for (int i = 0; i < settings.MemberCount; ++i)
-        wanted.push_back(rows::MemberRow(st_.name, i, members.slots[static_cast<size_t>(i)]));
+        wanted.push_back(
+            rows::MemberRow(st_.text, st_.name, i, members.slots[static_cast<size_t>(i)]));
     pg::Result r = db_.Query("SELECT slot, id, name, card_serial FROM quelma.members WHERE "
                              "station = $1 ORDER BY slot",
                              {Name()});
@@ -185,283 +248,7 @@ std::vector<std::pair<int, std::string>> Importer::DataFiles() {
     return files;
 }
 
-// Why a data file does not load: its header says more than the file holds, or it is no
-// data file at all.
-std::string BrokenReason(const std::string& path) {
-    file_io::InputFile in(path.c_str());
-    const int64_t size = in.Size();
-    int32_t header[2] = {0, 0};
-    if (size < kDataHeaderSize || !in.Read(header, sizeof header))
-        return "shorter than a data file's header";
-    if (header[1] != kDataFileMagic)
-        return "not a data file (wrong magic number)";
-    if (header[0] < 0)
-        return "its record count is negative";
-    return "holds " +
-           std::to_string((size - kDataHeaderSize) / static_cast<int64_t>(sizeof(MeasureRecord))) +
-           " of the " + std::to_string(header[0]) + " records it counts";
-}
-
-std::string Importer::DescribeChange(int year, const RecordList& table, int stored) {
-    if (table.Count() < stored)
-        return "holds " + std::to_string(table.Count()) + " records, fewer than the " +
-               std::to_string(stored) + " already imported (file replaced?)";
-    pg::Result r = db_.Query("SELECT number, raw FROM quelma.measurements WHERE station = $1 "
-                             "AND year = $2 ORDER BY number",
-                             {Name(), pg::Text(std::to_string(year))});
-    if (r)
-        for (int i = 0; i < PQntuples(r.get()); ++i) {
-            const int number = std::stoi(pg::Value(r, i, 0));
-            const std::vector<unsigned char> raw = pg::ByteaValue(r, i, 1);
-            if (number < table.Count() &&
-                (raw.size() != sizeof(MeasureRecord) ||
-                 std::memcmp(raw.data(), &table.records[static_cast<size_t>(number)],
-                             sizeof(MeasureRecord)) != 0))
-                return "record " + std::to_string(number) +
-                       " differs from the one already imported (file replaced?)";
-        }
-    return "its records differ from the ones already imported (file replaced?)";
-}
-
-void Importer::ImportDataFile(int year, const std::string& fileName) {
-    const std::string rel = "Data/" + fileName;
-    const std::string path = Path(st_, rel);
-    RecordList table;
-    // Reads the header's count of records and no further: a file being written holds new
-    // records before its header counts them.
-    switch (ReadDataFile(path.c_str(), table)) {
-    case DataLoad::Loaded:
-        break;
-    case DataLoad::CannotOpen:
-        FailRead(rel);
-    case DataLoad::Broken:
-        // A read cut short by a share that went away is no damage of the file.
-        if (std::error_code ec; !fs::is_directory(st_.dir, ec))
-            FailRead(rel);
-        return Damaged(rel, BrokenReason(path));
-    case DataLoad::NoMemory:
-        Fail(rel + ": not enough memory to read it");
-    }
-    const pg::Param yearParam = pg::Text(std::to_string(year));
-    pg::Result r = db_.Query("SELECT record_count, records_sha256 FROM quelma.data_files WHERE "
-                             "station = $1 AND year = $2",
-                             {Name(), yearParam});
-    if (!r)
-        FailDb("reading " + rel);
-    const bool known = PQntuples(r.get()) == 1;
-    const int stored = known ? std::stoi(pg::Value(r, 0, 0)) : 0;
-    const int count = table.Count();
-
-    if (count < stored)
-        return Replaced(rel, DescribeChange(year, table, stored));
-    Sha256 sha;
-    sha.Update(table.data(), sizeof(MeasureRecord) * static_cast<size_t>(stored));
-    if (known) {
-        const std::vector<unsigned char> storedSha = pg::ByteaValue(r, 0, 1);
-        if (std::string(storedSha.begin(), storedSha.end()) != sha.Digest())
-            return Replaced(rel, DescribeChange(year, table, stored));
-    }
-    if (count == stored)
-        return;
-
-    sha.Update(table.data() + stored, sizeof(MeasureRecord) * static_cast<size_t>(count - stored));
-    const std::string digest = sha.Digest();
-    if (!db_.Begin())
-        FailDb(rel);
-    progress_.Start(st_.name + " " + fileName, count - stored, kRecordBarThreshold);
-    {
-        pg::CopyIn copy(db_, "COPY quelma.measurements (station, year, number, id, name, "
-                             "card_serial, time, mode, unit, low, hi, value, level, result, "
-                             "photo, photo_file, raw) FROM STDIN");
-        for (int i = stored; i < count && copy.Ok(); ++i) {
-            copy.Row(
-                rows::MeasurementRow(st_.name, year, i, table.records[static_cast<size_t>(i)]));
-            if ((i - stored) % 1000 == 999)
-                progress_.Advance(1000);
-        }
-        if (!copy.End()) {
-            progress_.Done();
-            db_.Rollback();
-            Fail("database refused " + rel + ": " + copy.Error());
-        }
-    }
-    progress_.Done();
-    if (!db_.Query("INSERT INTO quelma.data_files (station, year, record_count, records_sha256) "
-                   "VALUES ($1, $2, $3, $4) ON CONFLICT (station, year) DO UPDATE SET "
-                   "record_count = excluded.record_count, records_sha256 = "
-                   "excluded.records_sha256",
-                   {Name(), yearParam, pg::Text(std::to_string(count)),
-                    pg::Bytes(digest.data(), digest.size())}) ||
-        !db_.Commit())
-        FailDb(rel);
-    report_.newRecords += count - stored;
-}
-
-struct StoredPhoto {
-    std::string sha256;
-    int64_t size = 0, mtimeNs = 0;
-};
-
-struct PhotoFile {
-    std::string name;     // as listed, for the path
-    std::string utf8Name; // as stored
-    int64_t size = 0, mtimeNs = 0;
-};
-
-bool EndsWithBmp(const std::string& name) {
-    if (name.size() < 5)
-        return false;
-    std::string tail = name.substr(name.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return tail == ".bmp";
-}
-
-// A photo is whole when it is a BMP file exactly as long as its header says.
-std::optional<std::string> PhotoDamage(const std::vector<uint8_t>& bytes) {
-    if (bytes.size() < 14 || bytes[0] != 'B' || bytes[1] != 'M')
-        return "not a BMP file";
-    const uint32_t declared =
-        static_cast<uint32_t>(bytes[2]) | static_cast<uint32_t>(bytes[3]) << 8 |
-        static_cast<uint32_t>(bytes[4]) << 16 | static_cast<uint32_t>(bytes[5]) << 24;
-    if (declared != bytes.size())
-        return "holds " + std::to_string(bytes.size()) + " of the " + std::to_string(declared) +
-               " bytes its header counts";
-    return std::nullopt;
-}
-
-void Importer::ImportPhotos() {
-    std::error_code ec;
-    const fs::path folder = fs::path(st_.dir) / "Photo";
-    if (!fs::exists(folder, ec)) {
-        if (!fs::is_directory(st_.dir, ec))
-            Fail("the folder " + st_.dir + " is gone");
-        return; // a station that never took a photo
-    }
-    std::vector<PhotoFile> files;
-    fs::directory_iterator it(folder, ec);
-    if (ec)
-        FailRead("Photo", "cannot be listed (" + ec.message() + ")");
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec)
-            FailRead("Photo", "cannot be listed (" + ec.message() + ")");
-        const std::string name = it->path().filename().string();
-        // The camera writes "<name>.bmp.tmp" and renames it when done: only whole photos
-        // end in .bmp.
-        if (!EndsWithBmp(name) || !it->is_regular_file(ec))
-            continue;
-        PhotoFile f{name, rows::Utf8FileName(name), 0, 0};
-        f.size = static_cast<int64_t>(it->file_size(ec));
-        if (ec)
-            continue; // gone between listing and looking
-        const auto written = it->last_write_time(ec);
-        if (ec)
-            continue;
-        f.mtimeNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                        std::chrono::file_clock::to_sys(written).time_since_epoch())
-                        .count();
-        files.push_back(std::move(f));
-    }
-    std::sort(files.begin(), files.end(),
-              [](const PhotoFile& a, const PhotoFile& b) { return a.name < b.name; });
-
-    pg::Result r = db_.Query("SELECT file_name, sha256, size, mtime_ns FROM quelma.photos WHERE "
-                             "station = $1",
-                             {Name()});
-    if (!r)
-        FailDb("reading the photos");
-    std::map<std::string, StoredPhoto> stored;
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-        const std::vector<unsigned char> sha = pg::ByteaValue(r, i, 1);
-        stored[pg::Value(r, i, 0)] = {std::string(sha.begin(), sha.end()),
-                                      std::stoll(pg::Value(r, i, 2)),
-                                      std::stoll(pg::Value(r, i, 3))};
-    }
-
-    std::vector<const PhotoFile*> fresh;
-    for (const PhotoFile& f : files) {
-        auto s = stored.find(f.utf8Name);
-        if (s == stored.end() || s->second.size != f.size || s->second.mtimeNs != f.mtimeNs)
-            fresh.push_back(&f);
-    }
-    if (fresh.empty())
-        return;
-
-    progress_.Start(st_.name + " photos", static_cast<int64_t>(fresh.size()), kPhotoBarThreshold);
-    struct Pending {
-        const PhotoFile* file;
-        std::vector<uint8_t> bytes;
-        std::string sha256;
-    };
-    std::vector<Pending> batch;
-    size_t batchBytes = 0;
-    auto flush = [&]() {
-        if (batch.empty())
-            return;
-        if (!db_.Begin())
-            FailDb("the photos");
-        pg::CopyIn copy(db_,
-                        "COPY quelma.photos (station, file_name, bytes, sha256, size, mtime_ns) "
-                        "FROM STDIN (FORMAT binary)",
-                        pg::CopyIn::Format::Binary);
-        for (const Pending& p : batch) {
-            copy.BeginRow(6);
-            copy.Field(st_.name);
-            copy.Field(p.file->utf8Name);
-            copy.Field(p.bytes.data(), p.bytes.size());
-            copy.Field(p.sha256);
-            copy.Int8(p.file->size);
-            copy.Int8(p.file->mtimeNs);
-        }
-        if (!copy.End()) {
-            db_.Rollback();
-            Fail("database refused the photos: " + copy.Error());
-        }
-        if (!db_.Commit())
-            FailDb("the photos");
-        report_.newPhotos += static_cast<int64_t>(batch.size());
-        progress_.Advance(static_cast<int64_t>(batch.size()));
-        batch.clear();
-        batchBytes = 0;
-    };
-    for (const PhotoFile* f : fresh) {
-        const std::string rel = "Photo/" + f->utf8Name;
-        if (f->size > static_cast<int64_t>(kMaxPhotoBytes)) {
-            Damaged(rel, "larger than any camera frame");
-            continue;
-        }
-        std::vector<uint8_t> bytes;
-        if (file_io::ReadAll((folder / f->name).string().c_str(), bytes) != file_io::Read::Ok) {
-            progress_.Done();
-            FailRead(rel);
-        }
-        if (auto damage = PhotoDamage(bytes)) {
-            Damaged(rel, *damage);
-            continue;
-        }
-        std::string sha = Sha256Of(bytes.data(), bytes.size());
-        auto s = stored.find(f->utf8Name);
-        if (s != stored.end()) {
-            if (s->second.sha256 != sha) {
-                Replaced(rel, "differs from the photo already imported");
-                continue;
-            }
-            // The same bytes with a new date: remember the date so the next run skips it.
-            if (!db_.Query("UPDATE quelma.photos SET size = $3, mtime_ns = $4 WHERE station = "
-                           "$1 AND file_name = $2",
-                           {Name(), pg::Text(f->utf8Name), pg::Text(std::to_string(f->size)),
-                            pg::Text(std::to_string(f->mtimeNs))}))
-                FailDb(rel);
-            continue;
-        }
-        batchBytes += bytes.size();
-        batch.push_back({f, std::move(bytes), std::move(sha)});
-        if (batchBytes >= kPhotoBatchBytes)
-            flush();
-    }
-    flush();
-    progress_.Done();
-}
+namespace {
 
 // Two collectors on one station would import the same records twice; the second one
 // waits for the next run. A session lock writes nothing to the database.
@@ -486,13 +273,21 @@ class StationLock {
     bool held_ = false;
 };
 
-// Runs one part of the import; a part that stops notes why in its report.
-template <typename Part> void Attempt(StationReport& report, Progress& progress, Part part) {
-    try {
-        part();
-    } catch (const StationFailed& failed) {
-        progress.Done();
-        report.failure = failed.reason;
+// Runs one part of the import; a part that stops notes why in its report. A connection the
+// server dropped (a restart) is made again once and the part run again.
+template <typename Part>
+void Attempt(pg::Connection& db, StationReport& report, Progress& progress, Part part) {
+    for (int attempt = 0;; ++attempt) {
+        try {
+            part();
+            return;
+        } catch (const StationFailed& failed) {
+            progress.Done();
+            if (attempt == 0 && !db.Ok() && db.Reset())
+                continue;
+            report.failed.push_back(failed.reason);
+            return;
+        }
     }
 }
 
@@ -505,7 +300,7 @@ StationReport ImportStation(pg::Connection& db, pg::Connection& photoDb, const S
     Importer records(db, station, progress, report);
     Importer photos(photoDb, station, noBar, photoReport);
     std::optional<StationLock> lock;
-    Attempt(report, progress, [&] {
+    Attempt(db, report, progress, [&] {
         std::error_code ec;
         if (!fs::is_directory(station.dir, ec))
             throw StationFailed{"the folder " + station.dir + " is not there"};
@@ -513,27 +308,100 @@ StationReport ImportStation(pg::Connection& db, pg::Connection& photoDb, const S
         if (!lock->Held())
             throw StationFailed{db.Ok() ? "another quelma-collect is importing this station"
                                         : db.Error()};
+        records.CheckIdentity();
         records.EnsureStationRow();
     });
     if (report.Failed())
         return report;
     // Photos travel on a second connection meanwhile: they keep the disk busy while the
     // records keep the server's processor busy.
-    std::future<void> photoPart = std::async(
-        std::launch::async, [&] { Attempt(photoReport, noBar, [&] { photos.ImportPhotos(); }); });
-    Attempt(report, progress, [&] {
-        records.ImportMembers();
-        for (const auto& [year, name] : records.DataFiles())
-            records.ImportDataFile(year, name);
+    std::future<void> photoPart = std::async(std::launch::async, [&] {
+        Attempt(photoDb, photoReport, noBar, [&] { photos.ImportPhotos(); });
     });
+    // Each part on its own: members that cannot be read keep no year out, nor one year
+    // another.
+    Attempt(db, report, progress, [&] { records.ImportMembers(); });
+    std::vector<std::pair<int, std::string>> files;
+    Attempt(db, report, progress, [&] { files = records.DataFiles(); });
+    for (const auto& [year, name] : files)
+        Attempt(db, report, progress, [&, year = year, name = name] {
+            records.ImportDataFile(year, (fs::path(station.dir) / "Data" / name).string(),
+                                   "Data/" + name);
+        });
+    Attempt(db, report, progress, [&] { records.SettleTroubles(); });
     photoPart.get();
     report.newPhotos = photoReport.newPhotos;
     report.damaged += photoReport.damaged;
     report.replaced += photoReport.replaced;
+    report.unreadable += photoReport.unreadable;
     report.notes.insert(report.notes.end(), photoReport.notes.begin(), photoReport.notes.end());
-    if (report.failure.empty())
-        report.failure = photoReport.failure;
+    report.failed.insert(report.failed.end(), photoReport.failed.begin(), photoReport.failed.end());
     return report;
+}
+
+StationReport ImportFile(pg::Connection& db, const Station& station, const std::string& path) {
+    StationReport report;
+    Progress progress(false);
+    Importer importer(db, station, progress, report);
+    Attempt(db, report, progress, [&] {
+        pg::Result r =
+            db.Query("SELECT 1 FROM quelma.stations WHERE name = $1", {pg::Text(station.name)});
+        if (!r)
+            throw StationFailed{"cannot read the stations: " + db.Error()};
+        if (PQntuples(r.get()) == 0)
+            throw StationFailed{"no station " + station.name + " has been imported"};
+        StationLock lock(db, station.name);
+        if (!lock.Held())
+            throw StationFailed{"another quelma-collect is importing this station"};
+        importer.ImportDataFile(0, path, path);
+        importer.SettleTroubles();
+    });
+    return report;
+}
+
+bool RenameStation(pg::Connection& db, const std::string& from, const std::string& to,
+                   std::string& error) {
+    const pg::Param oldName = pg::Text(from), newName = pg::Text(to);
+    pg::Result r = db.Query("SELECT (SELECT count(*) FROM quelma.stations WHERE name = $1), "
+                            "(SELECT count(*) FROM quelma.stations WHERE name = $2)",
+                            {oldName, newName});
+    if (!r) {
+        error = db.Error();
+        return false;
+    }
+    if (pg::Value(r, 0, 0) == "0") {
+        // Already done by an earlier run that was given the same option.
+        if (pg::Value(r, 0, 1) == "1")
+            return true;
+        error = "no station " + from + " to rename";
+        return false;
+    }
+    if (pg::Value(r, 0, 1) != "0") {
+        error = "cannot rename " + from + " to " + to + ": a station " + to + " exists already";
+        return false;
+    }
+    // The station row is copied, everything named after it follows, the old row goes. What
+    // runs that refused the new name reported is dropped.
+    bool ok = db.Begin() &&
+              db.Query("DELETE FROM quelma.station_reports WHERE station = $1", {newName}) &&
+              db.Query("DELETE FROM quelma.file_troubles WHERE station = $1", {newName}) &&
+              db.Query("INSERT INTO quelma.stations (name, folder, time_zone) SELECT $2, folder, "
+                       "time_zone FROM quelma.stations WHERE name = $1",
+                       {oldName, newName});
+    for (const char* table : {"members", "data_files", "measurements", "photos", "station_reports",
+                              "file_troubles", "screenings", "paired_files", "alerts", "outcomes"})
+        ok = ok && db.Query(std::string("UPDATE quelma.") + table +
+                                " SET station = $2 WHERE station = $1",
+                            {oldName, newName});
+    ok = ok && db.Query("UPDATE quelma.screenings SET confirm_station = $2 WHERE confirm_station "
+                        "= $1",
+                        {oldName, newName});
+    ok = ok && db.Query("DELETE FROM quelma.stations WHERE name = $1", {oldName}) && db.Commit();
+    if (!ok) {
+        error = db.Error();
+        db.Rollback();
+    }
+    return ok;
 }
 
 bool StoreReport(pg::Connection& db, const std::string& station, const StationReport& report) {
@@ -549,7 +417,7 @@ bool StoreReport(pg::Connection& db, const std::string& station, const StationRe
     const bool same = PQntuples(r.get()) == 1 &&
                       pg::Value(r, 0, 0) == std::to_string(report.damaged) &&
                       pg::Value(r, 0, 1) == std::to_string(report.replaced) &&
-                      pg::Value(r, 0, 2) == notes && pg::Value(r, 0, 3) == report.failure;
+                      pg::Value(r, 0, 2) == notes && pg::Value(r, 0, 3) == report.Failure();
     if (same && !report.Imported())
         return true;
     return static_cast<bool>(db.Query(
@@ -563,5 +431,5 @@ bool StoreReport(pg::Connection& db, const std::string& station, const StationRe
         {name, pg::Text(report.Imported() ? "true" : "false"),
          pg::Text(std::to_string(report.newRecords)), pg::Text(std::to_string(report.newPhotos)),
          pg::Text(std::to_string(report.damaged)), pg::Text(std::to_string(report.replaced)),
-         pg::Text(notes), pg::Text(report.failure)}));
+         pg::Text(notes), pg::Text(report.Failure())}));
 }

@@ -1,7 +1,14 @@
 ; Quelma's setup program: per machine, into a folder standard users may write their data in.
-;   makensis -DVERSION=1.2.3 -DPKG=<package folder> -DOUTFILE=<setup.exe> install/setup.nsi
-; Silent: /S [/32BIT] [/DESKTOP] [/D=folder]; uninstall.exe /S [_?=folder]. Exit code 0 or,
-; on failure, 2 (740 without administrator rights).
+;   makensis -DVERSION=1.2.3 -DPKG=<package folder> -DOUTFILE=<setup.exe> [-DSIGN=<command>]
+;            install/setup.nsi
+; Silent: /S [/32BIT] [/DESKTOP] [/CFG=file] [/OPERATORS=group] [/LOG=file] [/MOVE]
+;         [/ALLOWDOWNGRADE] [/D=folder]; uninstall.exe /S [/LOG=file].
+; uninstall.exe is this program again: named so, it writes the uninstaller into its temporary
+; folder, runs it on its own folder and returns its exit code once it has ended.
+; Exit codes (the README lists them for deployment tools): 0 done, 1 cancelled, 2 an option
+; that cannot be followed, 3 folder refused, 4 downgrade refused, 5 a file could not be
+; written, moved or removed, 6 rights could not be set, 740 no administrator rights, 1618
+; Quelma is running.
 Unicode true
 Target amd64-unicode
 ManifestSupportedOS all
@@ -14,16 +21,17 @@ SetCompressor /SOLID lzma
 !include FileFunc.nsh
 !include Sections.nsh
 !include StrFunc.nsh
+!include WordFunc.nsh
 ${StrStr}
 
 !define PRODUCT "Quelma"
 !define PUBLISHER "Vantrel"
 !define SETTINGS_KEY "SOFTWARE\Vantrel\Quelma\Settings"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelma"
-; The local Users group by SID, whatever its name in the system's language.
-!define USERS_SID "*S-1-5-32-545"
-; The program builds photo paths of the folder plus up to 54 characters in 256-byte buffers.
-!define MAX_FOLDER_BYTES 200
+!define EXIT_BAD_OPTION 2
+!define EXIT_DOWNGRADE_REFUSED 4
+!define EXIT_FILE_FAILED 5
+!define EXIT_NOT_ADMIN 740 ; ERROR_ELEVATION_REQUIRED
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -31,6 +39,13 @@ OutFile "${OUTFILE}"
 InstallDir "C:\Quelma"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
+; A file that cannot be written fails setup: never a half-upgraded installation reported done.
+AllowSkipFiles off
+
+!ifdef SIGN
+    !finalize '${SIGN} "%1"' = 0
+    !uninstfinalize '${SIGN} "%1"' = 0
+!endif
 
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey "ProductName" "${PRODUCT}"
@@ -61,192 +76,100 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 !insertmacro MUI_LANGUAGE "English"
 
-; $R0 = 1 when a Quelma of $INSTDIR runs. The program names its one-copy mutex
-; "Global\Quelma.<hash>": FNV-1a (64-bit) of the folder in the ANSI code page, a..z upper
-; case, no trailing backslash; a mutex of another user's session answers "access denied".
-!macro DEFINE_QUELMA_RUNNING prefix
-Function ${prefix}QuelmaRunning
-    Push $0
-    Push $1
-    Push $2
-    Push $3
-    Push $4
-    System::Alloc 1024
-    Pop $0
-    System::Call 'kernel32::WideCharToMultiByte(i 0, i 0, w "$INSTDIR", i -1, p r0, i 1024, p 0, p 0) i .r1'
-    StrCpy $2 "-3750763034362895579" ; 0xcbf29ce484222325
-    IntOp $1 $1 - 1 ; without the terminating zero
-    StrCpy $3 0
-    ${While} $3 < $1
-        IntPtrOp $4 $0 + $3
-        System::Call '*$4(&i1 .r4)'
-        IntOp $4 $4 & 0xFF
-        ${If} $4 >= 97
-        ${AndIf} $4 <= 122
-            IntOp $4 $4 - 32
-        ${EndIf}
-        System::Int64Op $2 ^ $4
-        Pop $2
-        System::Int64Op $2 * 1099511628211
-        Pop $2
-        IntOp $3 $3 + 1
-    ${EndWhile}
-    System::Free $0
-    System::Int64Op $2 >> 32
-    Pop $3
-    System::Int64Op $3 & 0xFFFFFFFF
-    Pop $3
-    System::Int64Op $2 & 0xFFFFFFFF
-    Pop $4
-    IntFmt $3 "%08x" $3
-    IntFmt $4 "%08x" $4
-    ; SYNCHRONIZE access
-    System::Call 'kernel32::OpenMutexW(i 0x100000, i 0, w "Global\Quelma.$3$4") p .r0 ?e'
-    Pop $1
-    StrCpy $R0 0
-    ${If} $0 P<> 0
-        System::Call 'kernel32::CloseHandle(p r0)'
-        StrCpy $R0 1
-    ${ElseIf} $1 = 5
-        StrCpy $R0 1
-    ${EndIf}
-    Pop $4
-    Pop $3
-    Pop $2
-    Pop $1
-    Pop $0
-FunctionEnd
+Var Registered      ; the folder of the installation this PC has, or ""
+Var DirGiven        ; 1 when /D= names the folder
+Var Move            ; 1 with /MOVE
+Var AllowDowngrade  ; 1 with /ALLOWDOWNGRADE
+Var Cfg             ; /CFG=: a prepared QUELMA.CFG for a new installation
+Var Operators       ; the group that changes QUELMA.CFG and the data folders
+Var OldOperators    ; the group the installation had
+Var Refusal         ; the exit code of a refused choice
+Var Mutex
+Var MutexOld
 
-; Waits with Retry/Cancel while Quelma runs; silent, or on Cancel, fails.
-Function ${prefix}WaitWhileQuelmaRuns
-    ${Do}
-        Call ${prefix}QuelmaRunning
-        ${If} $R0 = 0
-            Return
-        ${EndIf}
-        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Quelma is running. Close Quelma (EXIT), then press Retry.$\r$\nCancel leaves the installation as it is." /SD IDCANCEL IDRETRY retry
-        SetErrorLevel 2
-        Abort "Quelma is running: nothing was changed."
-        retry:
-    ${Loop}
-FunctionEnd
-!macroend
-!insertmacro DEFINE_QUELMA_RUNNING ""
-!insertmacro DEFINE_QUELMA_RUNNING "un."
+!include "${__FILEDIR__}/log.nsh"
+!include "${__FILEDIR__}/mutex.nsh"
+!include "${__FILEDIR__}/folder.nsh"
+!include "${__FILEDIR__}/move.nsh"
+!include "${__FILEDIR__}/options.nsh"
+!include "${__FILEDIR__}/uninstall.nsh"
 
-; $R9 = why Quelma cannot work in $INSTDIR, or "" when it can.
-Function CheckFolder
-    Push $0
-    Push $1
-    Push $2
-    StrCpy $R9 ""
-    StrCpy $1 $INSTDIR 2
-    StrCpy $0 $INSTDIR "" 1 ; ":\folder" after the drive letter
-    StrCpy $2 $0 2
-    ${If} $1 == "\\"
-        StrCpy $R9 "$INSTDIR is a network folder. Quelma's data must stay on this computer, where its one running copy guards it: choose a folder on a local drive."
-    ${ElseIf} $0 == ":"
-    ${OrIf} $0 == ":\"
-        StrCpy $R9 "Quelma needs a folder of its own, not the root of drive $1."
-    ${ElseIf} $2 != ":\"
-        StrCpy $R9 "$INSTDIR is not a full folder path: choose a folder such as C:\Quelma."
-    ${Else}
-        StrCpy $0 $INSTDIR 3
-        System::Call 'kernel32::GetDriveTypeW(w r0) i .r1'
-        ${If} $1 = 4 ; DRIVE_REMOTE
-            StrCpy $R9 "$0 is a network drive. Quelma's data must stay on this computer, where its one running copy guards it: choose a folder on a local drive."
-        ${EndIf}
-    ${EndIf}
-    ${If} $R9 == ""
-        ${ForEach} $0 0 2 + 1
-            ${If} $0 = 0
-                StrCpy $1 $PROGRAMFILES64
-            ${ElseIf} $0 = 1
-                ReadEnvStr $1 "ProgramFiles(x86)" ; $PROGRAMFILES32 of a 64-bit setup is not it
-            ${Else}
-                StrCpy $1 $WINDIR
-            ${EndIf}
-            StrLen $2 "$1\"
-            StrCpy $2 "$INSTDIR\" $2
-            ${If} $2 == "$1\"
-            ${AndIf} $1 != ""
-            ${AndIf} $R9 == ""
-                StrCpy $R9 "$1 is kept read-only for standard users by Windows, and Quelma's operators change QUELMA.CFG, Data\ and Photo\ in its install folder: choose a folder outside it, such as C:\Quelma."
-            ${EndIf}
-        ${Next}
-    ${EndIf}
-    ${If} $R9 == ""
-        ; The program reads the folder in the ANSI code page: every character must exist there.
-        System::Call 'kernel32::WideCharToMultiByte(i 0, i 0x400, w "$INSTDIR", i -1, p 0, i 0, p 0, *i 0 r1) i .r2'
-        IntOp $2 $2 - 1 ; without the terminating zero
-        ${If} $1 <> 0
-            StrCpy $R9 "$INSTDIR holds characters that Quelma cannot use in a file path on this computer: choose a name of plain letters, digits and spaces."
-        ${ElseIf} $2 > ${MAX_FOLDER_BYTES}
-            StrCpy $R9 "$INSTDIR is too long: Quelma's photo paths must fit Windows' 255 characters, so the folder may have at most ${MAX_FOLDER_BYTES}."
-        ${EndIf}
-    ${EndIf}
-    Pop $2
-    Pop $1
-    Pop $0
-FunctionEnd
 
 Function DirectoryLeave
-    Call CheckFolder
+    Call CheckChoices
+    ${If} $R7 == "move"
+        MessageBox MB_YESNO|MB_ICONQUESTION "Quelma is installed in $Registered, with its settings, members, measurements and photos.$\r$\n$\r$\nMove the installation with its data to $INSTDIR?" IDNO stay
+        StrCpy $Move 1
+        Call CheckChoices
+    ${EndIf}
     ${If} $R9 != ""
         MessageBox MB_OK|MB_ICONSTOP $R9
+        stay:
         Abort
     ${EndIf}
+    Call HoldMutexes
 FunctionEnd
 
-; Started through the shell, so that Quelma runs as the signed-in user, not elevated.
+; Started through the shell, so that Quelma runs as the signed-in user, not elevated; setup
+; lets go of the one-copy mutex first.
 Function StartQuelma
+    !insertmacro RELEASE_MUTEX $Mutex
+    !insertmacro RELEASE_MUTEX $MutexOld
     Exec '"$WINDIR\explorer.exe" "$INSTDIR\quelma.exe"'
 FunctionEnd
 
-; Runs icacls; a failure ends setup with install.cmd's message.
-!macro GRANT target rights
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "${target}" ${rights}'
-    Pop $0
-    ${If} $0 != 0
-        SetErrorLevel 2
-        Abort "Could not give the Users group the right to change QUELMA.CFG, Data and Photo."
-    ${EndIf}
-!macroend
-
+; The folder is made the program's before anything is written into it; the data moves in,
+; or the prepared settings are laid, before the program follows.
 Section "Quelma (64-bit program)" SecMain
     SectionIn RO
-    Call WaitWhileQuelmaRuns
+    SetErrorLevel ${EXIT_FILE_FAILED}
+    !insertmacro LOG "Installing Quelma ${VERSION} into $INSTDIR."
+    ${IfNot} ${FileExists} "$INSTDIR\*.*"
+        ClearErrors
+        CreateDirectory $INSTDIR
+        ${If} ${Errors}
+            !insertmacro REFUSE ${EXIT_FILE_FAILED} "Could not create $INSTDIR."
+        ${EndIf}
+    ${EndIf}
+    Call LockFolder
+    ${If} $MoveFrom != ""
+        Call MoveData
+    ${EndIf}
+    ClearErrors
+    CreateDirectory "$INSTDIR\Data"
+    CreateDirectory "$INSTDIR\Photo"
+    ${If} ${Errors}
+        !insertmacro REFUSE ${EXIT_FILE_FAILED} "Could not create Data\ and Photo\ in $INSTDIR."
+    ${EndIf}
+    Call LayConfig
+    Call GrantOperators
+    !insertmacro LOG "Laying the program files."
     SetOutPath $INSTDIR
     Delete "$INSTDIR\quelma-32bit.exe"
     Delete "$SMPROGRAMS\Quelma (32-bit).lnk"
     Delete "$DESKTOP\Quelma.lnk"
-    RMDir /r "$INSTDIR\Resources"
+    Push "$INSTDIR\Resources"
+    Call RemoveTree
+    !insertmacro LOG "Writing quelma.exe."
     File "${PKG}/quelma.exe"
+    !insertmacro LOG "Writing OPERATOR-GUIDE.txt."
     File "${PKG}/OPERATOR-GUIDE.txt"
+    !insertmacro LOG "Writing Resources\."
     SetOutPath "$INSTDIR\Resources"
     File "${PKG}/Resources/*"
     SetOutPath $INSTDIR
-    CreateDirectory "$INSTDIR\Data"
-    CreateDirectory "$INSTDIR\Photo"
-    ; An existing QUELMA.CFG stays as it is; a new, empty one carries the Users group's
-    ; rights and the program fills it on its first start.
-    ${IfNot} ${FileExists} "$INSTDIR\QUELMA.CFG"
-        FileOpen $0 "$INSTDIR\QUELMA.CFG" w
-        FileClose $0
-    ${EndIf}
-    ; Program files: changed by administrators only (not inherited from the drive, where
-    ; every user may change folders); operators measure, register and back up.
-    !insertmacro GRANT "$INSTDIR" "/inheritance:r /grant:r *S-1-5-18:(OI)(CI)F *S-1-5-32-544:(OI)(CI)F ${USERS_SID}:(OI)(CI)RX"
-    !insertmacro GRANT "$INSTDIR\QUELMA.CFG" "/grant ${USERS_SID}:M"
-    !insertmacro GRANT "$INSTDIR\Data" "/grant ${USERS_SID}:(OI)(CI)M"
-    !insertmacro GRANT "$INSTDIR\Photo" "/grant ${USERS_SID}:(OI)(CI)M"
     SetRegView 64
     WriteRegStr HKLM "${SETTINGS_KEY}" "Path" $INSTDIR
     CreateShortcut "$SMPROGRAMS\Quelma.lnk" "$INSTDIR\quelma.exe"
-    WriteUninstaller "$INSTDIR\uninstall.exe"
+    ClearErrors
+    CopyFiles /SILENT $EXEPATH "$INSTDIR\uninstall.exe"
+    ${If} ${Errors}
+        !insertmacro REFUSE ${EXIT_FILE_FAILED} "Could not write $INSTDIR\uninstall.exe."
+    ${EndIf}
 SectionEnd
 
 Section /o "32-bit program, for 32-bit card reader libraries" Sec32
+    !insertmacro LOG "Writing quelma-32bit.exe."
     File "${PKG}/quelma-32bit.exe"
     CreateShortcut "$SMPROGRAMS\Quelma (32-bit).lnk" "$INSTDIR\quelma-32bit.exe"
 SectionEnd
@@ -269,20 +192,38 @@ Section "-Apps & features"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ; Remembered for upgrades, which grant the station folders to the same group.
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Operators" $Operators
 SectionEnd
 
 Function .onInit
     SetShellVarContext all
     SetRegView 64
+    StrCpy $Mutex 0
+    StrCpy $MutexOld 0
+    Call OpenLog
+    Pop $1
+    ${If} $EXEFILE == "uninstall.exe"
+        Call RunUninstaller
+    ${EndIf}
+    !insertmacro LOG "Quelma setup ${VERSION}: $CMDLINE"
+    ${If} $1 != ""
+        !insertmacro REFUSE ${EXIT_BAD_OPTION} $1
+    ${EndIf}
     UserInfo::GetAccountType
     Pop $0
     ${If} $0 != "Admin"
-        MessageBox MB_OK|MB_ICONSTOP "Setup needs administrator rights: start it again and allow it to make changes." /SD IDOK
-        SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
-        Quit
+        !insertmacro REFUSE ${EXIT_NOT_ADMIN} "Setup needs administrator rights: start it again and allow it to make changes."
+    ${EndIf}
+    Call ReadOptions
+    Call FindInstallation
+    ${If} $DirGiven != 1
+    ${AndIf} $Registered != ""
+        StrCpy $INSTDIR $Registered
     ${EndIf}
     ; An upgrade keeps the choices of the installation it replaces.
     ${If} ${FileExists} "$INSTDIR\quelma-32bit.exe"
+    ${OrIf} ${FileExists} "$Registered\quelma-32bit.exe"
         !insertmacro SelectSection ${Sec32}
     ${EndIf}
     ${If} ${FileExists} "$DESKTOP\Quelma.lnk"
@@ -299,61 +240,20 @@ Function .onInit
     ${IfNot} ${Errors}
         !insertmacro SelectSection ${SecDesktop}
     ${EndIf}
-    ; NSIS ignores a /D= folder it cannot use and takes the default instead: take it as given,
-    ; so that it is refused with its reason rather than replaced unnoticed.
-    System::Call 'kernel32::GetCommandLineW() w .r0'
-    ${StrStr} $1 $0 " /D="
-    ${If} $1 != ""
-        StrCpy $1 $1 "" 4
-        StrCpy $2 $1 1 -1
-        ${DoWhile} $2 == "\"
-            StrLen $2 $1
-            ${IfThen} $2 <= 3 ${|} ${ExitDo} ${|}
-            StrCpy $1 $1 -1
-            StrCpy $2 $1 1 -1
-        ${Loop}
-        StrCpy $INSTDIR $1
-    ${EndIf}
     ${If} ${Silent}
-        Call CheckFolder
+        Call CheckChoices
         ${If} $R9 != ""
-            SetErrorLevel 2
-            Quit
+            !insertmacro REFUSE $Refusal $R9
         ${EndIf}
+        Call HoldMutexes
     ${EndIf}
 FunctionEnd
 
-Function un.onInit
-    SetShellVarContext all
-    SetRegView 64
+Function .onInstSuccess
+    SetErrorLevel 0
+    !insertmacro LOG "Done: Quelma ${VERSION} is installed in $INSTDIR."
 FunctionEnd
 
-; Removes what setup laid; QUELMA.CFG, Data\ and Photo\ (and so the folder) stay.
-Section Uninstall
-    Call un.WaitWhileQuelmaRuns
-    Delete "$INSTDIR\quelma.exe"
-    Delete "$INSTDIR\quelma-32bit.exe"
-    ${If} ${FileExists} "$INSTDIR\quelma.exe"
-    ${OrIf} ${FileExists} "$INSTDIR\quelma-32bit.exe"
-        SetErrorLevel 2
-        Abort "Could not remove the program from $INSTDIR."
-    ${EndIf}
-    Delete "$INSTDIR\OPERATOR-GUIDE.txt"
-    RMDir /r "$INSTDIR\Resources"
-    Delete "$SMPROGRAMS\Quelma.lnk"
-    Delete "$SMPROGRAMS\Quelma (32-bit).lnk"
-    Delete "$DESKTOP\Quelma.lnk"
-    ; The key only when it names this folder: another installation may have taken it over.
-    ReadRegStr $0 HKLM "${SETTINGS_KEY}" "Path"
-    ${If} $0 == $INSTDIR
-        DeleteRegKey HKLM "SOFTWARE\Vantrel\Quelma"
-        DeleteRegKey /ifempty HKLM "SOFTWARE\Vantrel"
-    ${EndIf}
-    DeleteRegKey HKLM "${UNINSTALL_KEY}"
-    Delete "$INSTDIR\uninstall.exe"
-    RMDir $INSTDIR
-    ${If} ${FileExists} "$INSTDIR\*.*"
-        DetailPrint "Kept in $INSTDIR: QUELMA.CFG, Data\ and Photo\."
-        MessageBox MB_OK|MB_ICONINFORMATION "Quelma was removed. Its settings and members (QUELMA.CFG) and the measurements and photos (Data\, Photo\) stay in $INSTDIR." /SD IDOK
-    ${EndIf}
-SectionEnd
+Function .onInstFailed
+    !insertmacro LOG "Setup failed in the step above."
+FunctionEnd

@@ -77,27 +77,56 @@ bool ReadPassword(std::string& password, std::string& error) {
     return true;
 }
 
-int Add(pg::Connection& db, const std::string& name, bool admin) {
-    if (!query::IsName(name))
-        return Fail("a user name has 1 to 64 letters, digits or - _ . : # ( )");
+namespace {
+
+// The password asked for, hashed; empty after printing why not.
+std::string NewPasswordHash() {
     std::string password, error;
-    if (!ReadPassword(password, error))
-        return Fail(error);
+    if (!ReadPassword(password, error)) {
+        Fail(error);
+        return {};
+    }
     const std::string hash = web::HashPassword(password);
     if (hash.empty())
-        return Fail("not enough memory to hash the password");
-    // A new password ends the user's sessions.
-    pg::Result r = db.Query(
-        "WITH u AS (INSERT INTO quelma.web_users (name, password_hash, admin) VALUES ($1, $2, "
-        "$3) ON CONFLICT (name) DO UPDATE SET password_hash = excluded.password_hash, admin = "
-        "excluded.admin RETURNING (xmax <> 0) AS existed), s AS (DELETE FROM "
-        "quelma.web_sessions WHERE user_name = $1) SELECT existed FROM u",
-        {pg::Text(name), pg::Text(hash), pg::Text(admin ? "true" : "false")});
+        Fail("not enough memory to hash the password");
+    return hash;
+}
+
+} // namespace
+
+int Add(pg::Connection& db, const std::string& name, bool admin) {
+    if (!query::IsAccountName(name))
+        return Fail("a user name has 1 to 64 letters, digits or - _ . : # ( )");
+    pg::Result r = db.Query("SELECT 1 FROM quelma.web_users WHERE name = $1", {pg::Text(name)});
     if (!r)
+        return Fail("the database refused: " + db.Error());
+    if (PQntuples(r.get()) != 0)
+        return Fail("there is a user " + name + " already (--reset-password " + name +
+                    " gives a new password)");
+    const std::string hash = NewPasswordHash();
+    if (hash.empty())
+        return 1;
+    if (!db.Query("INSERT INTO quelma.web_users (name, password_hash, admin) VALUES ($1, $2, $3)",
+                  {pg::Text(name), pg::Text(hash), pg::Text(admin ? "true" : "false")}))
         return Fail("the database refused the user: " + db.Error());
-    const bool existed = pg::Value(r, 0, 0) == "t";
-    std::printf("%s %s%s\n", existed ? "changed the password of" : "added user", name.c_str(),
-                admin ? " (administrator)" : "");
+    std::printf("added user %s%s\n", name.c_str(), admin ? " (administrator)" : "");
+    return 0;
+}
+
+int ResetPassword(pg::Connection& db, const std::string& name) {
+    const std::string hash = NewPasswordHash();
+    if (hash.empty())
+        return 1;
+    pg::Result r = db.Query(
+        "WITH u AS (UPDATE quelma.web_users SET password_hash = $2 WHERE name = $1 RETURNING "
+        "name), s AS (DELETE FROM quelma.web_sessions WHERE user_name IN (SELECT name FROM u)) "
+        "SELECT count(*) FROM u",
+        {pg::Text(name), pg::Text(hash)});
+    if (!r)
+        return Fail("the database refused: " + db.Error());
+    if (pg::Value(r, 0, 0) != "1")
+        return Fail("no user " + name);
+    std::printf("changed the password of %s and ended the user's sessions\n", name.c_str());
     return 0;
 }
 

@@ -1,4 +1,4 @@
-// The command-line side of the accounts: add (or give a new password), remove, list.
+// The command-line side of the accounts: add, give a new password, remove, list.
 #pragma once
 
 #include "collect/pg.h"
@@ -13,6 +13,8 @@ bool ReadPassword(std::string& password, std::string& error);
 
 // Each prints what it did and returns the program's exit code.
 int Add(pg::Connection& db, const std::string& name, bool admin);
+// A new password ends the user's sessions.
+int ResetPassword(pg::Connection& db, const std::string& name);
 int Remove(pg::Connection& db, const std::string& name);
 int List(pg::Connection& db);
 

@@ -18,7 +18,7 @@ extern const std::set<std::string> kEntryParams;
 bool PageBody(pg::Connection& db, const std::string& csrf, std::string& body);
 
 struct Entry {
-    std::string station, year, number, outcome, note, corrects;
+    std::string station, year, generation, number, outcome, note, corrects;
 };
 // The outcome form as it came; false with `error` for a request that makes no sense.
 bool ParseEntry(const query::Params& p, Entry& entry, std::string& error);

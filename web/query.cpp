@@ -2,6 +2,7 @@
 
 #include "web/html.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -10,7 +11,7 @@
 namespace query {
 
 namespace {
-constexpr size_t kMaxParam = 100;
+constexpr size_t kMaxParamChars = 100;
 
 bool Digits(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
@@ -29,17 +30,19 @@ bool Read(const RawParams& raw, const std::set<std::string>& allowed, Params& ou
             error = "parameter \"" + shown + "\" given twice";
             return false;
         }
-        if (value.size() > kMaxParam) {
-            error = "parameter \"" + shown + "\" is longer than " + std::to_string(kMaxParam) +
-                    " bytes";
-            return false;
-        }
         if (!html::ValidUtf8(value)) {
             error = "parameter \"" + shown + "\" is not UTF-8 text";
             return false;
         }
+        const auto chars = std::count_if(value.begin(), value.end(),
+                                         [](unsigned char c) { return (c & 0xC0) != 0x80; });
+        if (static_cast<size_t>(chars) > kMaxParamChars) {
+            error = "parameter \"" + shown + "\" is longer than " + std::to_string(kMaxParamChars) +
+                    " characters";
+            return false;
+        }
         for (unsigned char c : value)
-            if (c < 0x20 || c == 0x7F) {
+            if ((c < 0x20 && c != '\t') || c == 0x7F) {
                 error = "parameter \"" + shown + "\" holds a control character";
                 return false;
             }
@@ -59,28 +62,27 @@ bool IsDate(const std::string& text) {
     return day.ok() && day.year() >= std::chrono::year(1900);
 }
 
-bool IsName(const std::string& text) {
+bool IsAccountName(const std::string& text) {
     if (text.empty() || text.size() > 64 || text.find("..") != std::string::npos)
         return false;
     for (unsigned char c : text)
         if (!(std::isalnum(c) || c >= 0x80 ||
               std::string_view(" -_.:#()").find(static_cast<char>(c)) != std::string_view::npos))
             return false;
-    return true;
+    return html::ValidUtf8(text);
 }
 
-bool IsPhotoFile(const std::string& text) {
-    if (text.size() < 5 || text.size() > 100 || text[0] == '.' ||
-        text.find_first_of("/\\") != std::string::npos || text.find("..") != std::string::npos)
-        return false;
-    std::string tail = text.substr(text.size() - 4);
-    for (char& c : tail)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".bmp";
-}
+const std::vector<KeyPart> kKeyParts = {{"ks", "station", false},
+                                        {"ky", "year", true},
+                                        {"kg", "generation", true},
+                                        {"kn", "number", true}};
 
-const std::set<std::string> kFilterParams = {"from", "to", "member", "level", "station", "sort",
-                                             "dir",  "k",  "ks",     "ky",    "kn"};
+const std::set<std::string> kFilterParams = [] {
+    std::set<std::string> names = {"from", "to", "member", "level", "station", "sort", "dir", "k"};
+    for (const KeyPart& part : kKeyParts)
+        names.insert(part.param);
+    return names;
+}();
 
 namespace {
 
@@ -90,7 +92,9 @@ bool IsInteger(const std::string& text, size_t maxDigits) {
 }
 
 bool IsNumber(const std::string& text) {
-    // As the database writes a real: -1.5, 0.25, 1e-05, 3.4e+38.
+    // As the database writes a real: -1.5, 0.25, 1e-05, 3.4e+38, NaN, -Infinity.
+    if (text == "NaN" || text == "Infinity" || text == "-Infinity")
+        return true;
     if (text.empty() || text.size() > 30)
         return false;
     char* end = nullptr;
@@ -127,10 +131,6 @@ bool ParseFilter(const Params& p, Filter& f, std::string& error) {
         error = "\"from\" must be a date like 2026-03-01";
     else if (!f.to.empty() && !IsDate(f.to))
         error = "\"to\" must be a date like 2026-03-31";
-    else if (!f.member.empty() && !IsName(f.member))
-        error = "\"member\" must be a member ID of letters, digits and - _ . : # ( )";
-    else if (!f.station.empty() && !IsName(f.station))
-        error = "\"station\" must be a station name of letters, digits and - _ . : # ( )";
     else if (!f.level.empty() && f.level != "positive" && f.level != "negative" && f.level != "0" &&
              f.level != "Low" && f.level != "Hi")
         error = "\"level\" must be positive, negative, 0, Low or Hi";
@@ -149,20 +149,23 @@ bool ParseFilter(const Params& p, Filter& f, std::string& error) {
         return false;
     }
     f.ascending = dir == "asc";
-    const int cursorParts =
-        static_cast<int>(p.count("k") + p.count("ks") + p.count("ky") + p.count("kn"));
-    if (cursorParts == 0)
+    size_t given = p.count("k");
+    for (const KeyPart& part : kKeyParts)
+        given += p.count(part.param);
+    if (given == 0)
         return true;
     f.key = Get(p, "k");
-    f.keyStation = Get(p, "ks");
-    f.keyYear = Get(p, "ky");
-    f.keyNumber = Get(p, "kn");
-    const bool keyOk = f.sort == "time"    ? f.key == "-infinity" || IsInteger(f.key, 18)
-                       : f.sort == "value" ? IsNumber(f.key)
-                                           : f.key.size() <= 64;
-    if (cursorParts != 4 || !keyOk || !IsName(f.keyStation) || !IsInteger(f.keyYear, 6) ||
-        !IsInteger(f.keyNumber, 9)) {
-        error = "the page position (k, ks, ky, kn) is not one this list gave";
+    bool ok =
+        given == kKeyParts.size() + 1 &&
+        (f.sort == "time"    ? f.key == "-infinity" || f.key == "infinity" || IsInteger(f.key, 18)
+         : f.sort == "value" ? IsNumber(f.key)
+                             : true);
+    for (const KeyPart& part : kKeyParts) {
+        f.keyParts.push_back(Get(p, part.param));
+        ok = ok && (part.integer ? IsInteger(f.keyParts.back(), 9) : !f.keyParts.back().empty());
+    }
+    if (!ok) {
+        error = "the page position is not one this list gave";
         return false;
     }
     f.hasCursor = true;
@@ -207,33 +210,47 @@ Sql Measurements(const Filter& f, int limit) {
         where.push_back("NOT positive");
     else if (!f.level.empty())
         where.push_back("level = " + param(f.level));
+    const std::string dir = f.ascending ? " ASC" : " DESC";
+    std::string columns = key, values, keyColumns, order = key + dir;
+    for (const KeyPart& part : kKeyParts) {
+        columns += std::string(", ") + part.column;
+        keyColumns += std::string(", ") + part.column + "::text AS cursor_" + part.param;
+        order += std::string(", ") + part.column + dir;
+    }
     if (f.hasCursor) {
         std::string k = param(f.key);
         if (f.sort == "time")
-            k = "(CASE WHEN " + k +
-                " = '-infinity' THEN '-infinity'::timestamptz ELSE "
-                "timestamptz 'epoch' + " +
-                k + "::bigint * interval '1 microsecond' END)";
+            k = "(CASE WHEN " + k + " IN ('-infinity', 'infinity') THEN " + k +
+                "::timestamptz ELSE timestamptz 'epoch' + " + k +
+                "::bigint * interval '1 microsecond' END)";
         else if (f.sort == "value")
             k += "::real";
-        where.push_back("(" + key + ", station, year, number) " + (f.ascending ? ">" : "<") + " (" +
-                        k + ", " + param(f.keyStation) + ", " + param(f.keyYear) + "::integer, " +
-                        param(f.keyNumber) + "::integer)");
+        values = k;
+        for (size_t i = 0; i < kKeyParts.size(); ++i)
+            values += ", " + param(f.keyParts[i]) + (kKeyParts[i].integer ? "::integer" : "");
+        where.push_back("(" + columns + ") " + (f.ascending ? ">" : "<") + " (" + values + ")");
     }
-    const std::string dir = f.ascending ? " ASC" : " DESC";
     sql.text = "SELECT station, year, number, to_char(time, 'YYYY-MM-DD HH24:MI:SS'), id, name, "
                "card_serial, mode, unit, value, level, result, positive, photo_file, " +
-               std::string(f.sort == "time" ? "CASE WHEN time IS NULL THEN '-infinity' ELSE "
-                                              "(extract(epoch FROM time) * 1000000)::bigint::text "
-                                              "END"
+               std::string(f.sort == "time" ? "CASE WHEN time IS NULL THEN '-infinity' WHEN "
+                                              "isfinite(time) THEN (extract(epoch FROM time) * "
+                                              "1000000)::bigint::text ELSE time::text END"
                                             : key + "::text") +
-               " AS cursor_key FROM quelma.measurements";
+               " AS cursor_key" + keyColumns + " FROM quelma.measurements";
     for (size_t i = 0; i < where.size(); ++i)
         sql.text += (i ? " AND " : " WHERE ") + where[i];
-    sql.text += " ORDER BY " + key + dir + ", station" + dir + ", year" + dir + ", number" + dir;
+    sql.text += " ORDER BY " + order;
     if (limit > 0)
         sql.text += " LIMIT " + std::to_string(limit);
     return sql;
+}
+
+std::string CursorUrl(const pg::Result& r, int row) {
+    std::string url = "k=" + html::UrlEncode(pg::Value(r, row, kCursorColumn));
+    for (size_t i = 0; i < kKeyParts.size(); ++i)
+        url += std::string("&") + kKeyParts[i].param + "=" +
+               html::UrlEncode(pg::Value(r, row, kCursorColumn + 1 + static_cast<int>(i)));
+    return url;
 }
 
 } // namespace query

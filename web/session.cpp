@@ -2,10 +2,15 @@
 
 #include "web/html.h"
 
+#include <arpa/inet.h>
 #include <sodium.h>
+
+#include <cstdio>
+#include <cstring>
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace web {
 
@@ -14,18 +19,42 @@ pg::Connection* Db(const std::string& conninfo) {
     if (db && db->Ok())
         return db.get();
     std::string error;
-    if (!db || !db->Reset())
-        db = std::make_unique<pg::Connection>(conninfo);
-    if (!db->Ok() || !ActAsWebRole(*db, error))
-        return nullptr;
-    return db.get();
+    db = std::make_unique<pg::Connection>(conninfo);
+    if (db->Ok() && ActAsWebRole(*db, error))
+        return db.get();
+    // A connection that could not drop the login role's rights is never used.
+    std::fprintf(stderr, "quelma-web: database: %s\n",
+                 db->Ok() ? error.c_str() : db->Error().c_str());
+    db.reset();
+    return nullptr;
 }
 
 bool ActAsWebRole(pg::Connection& db, std::string& error) {
-    // The access log is a record: its commits wait for the disk, unlike the collector's.
-    if (db.Exec("SET ROLE quelma_web") && db.Exec("SET synchronous_commit = on"))
+    // The access log is a record: its commits wait for the disk, unlike the collector's. No
+    // statement may hold a worker for long.
+    if (db.Exec("SET ROLE quelma_web") && db.Exec("SET synchronous_commit = on") &&
+        db.Exec("SET statement_timeout = '10s'"))
         return true;
     error = db.Error();
+    return false;
+}
+
+bool LoginRoleIsOnlyWeb(pg::Connection& db, std::string& error) {
+    pg::Result r = db.Query(
+        "SELECT session_user, string_agg(r.rolname, ', ' ORDER BY r.rolname) FROM pg_roles r "
+        "WHERE pg_has_role(session_user, r.oid, 'MEMBER') AND (r.rolsuper OR "
+        "has_table_privilege(r.oid, 'quelma.measurements', 'INSERT, UPDATE, DELETE, TRUNCATE'))");
+    if (!r) {
+        error = db.Error();
+        return false;
+    }
+    if (pg::Value(r, 0, 1).empty())
+        return true;
+    const std::string login = pg::Value(r, 0, 0);
+    error = "the login role " + login + " may change quelma.measurements itself (as " +
+            pg::Value(r, 0, 1) +
+            "); give quelma-web a login role that is only a member of quelma_web: CREATE ROLE "
+            "quelma_web_login LOGIN; GRANT quelma_web TO quelma_web_login;";
     return false;
 }
 
@@ -59,15 +88,27 @@ bool SameSecret(const std::string& a, const std::string& b) {
 }
 
 namespace {
-constexpr int kFreeFailures = 2;
+constexpr int kPairFreeFailures = 2;
+constexpr int kAddressFreeFailures = 10;
 constexpr int kMaxWaitSeconds = 15 * 60;
+constexpr size_t kMaxEntries = 10000;
 } // namespace
 
-int Throttle::WaitFor(const std::string& key, Clock::time_point now) {
+std::string Brake::ClientKey(const std::string& address) {
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, address.c_str(), &v6) != 1)
+        return address;
+    std::memset(v6.s6_addr + 8, 0, 8);
+    char text[INET6_ADDRSTRLEN] = "";
+    inet_ntop(AF_INET6, &v6, text, sizeof text);
+    return std::string(text) + "/64";
+}
+
+int Brake::WaitFor(const std::string& key, int free, Clock::time_point now) {
     auto it = entries_.find(key);
-    if (it == entries_.end() || it->second.failures <= kFreeFailures)
+    if (it == entries_.end() || it->second.failures <= free)
         return 0;
-    const int doublings = std::min(it->second.failures - kFreeFailures, 10);
+    const int doublings = std::min(it->second.failures - free, 10);
     const auto wait = std::chrono::seconds(std::min(1 << doublings, kMaxWaitSeconds));
     const auto left = it->second.last + wait - now;
     if (left <= Clock::duration::zero())
@@ -75,28 +116,60 @@ int Throttle::WaitFor(const std::string& key, Clock::time_point now) {
     return static_cast<int>(std::chrono::ceil<std::chrono::seconds>(left).count());
 }
 
-int Throttle::Wait(const std::string& user, const std::string& address, Clock::time_point now) {
-    std::lock_guard lock(mutex_);
-    return std::max(WaitFor("u:" + user, now), WaitFor("a:" + address, now));
-}
-
-void Throttle::Failed(const std::string& user, const std::string& address, Clock::time_point now) {
-    std::lock_guard lock(mutex_);
-    for (const std::string& key : {"u:" + user, "a:" + address}) {
-        Entry& e = entries_[key];
-        ++e.failures;
-        e.last = now;
-    }
-    // Forget keys idle for longer than the longest wait, so guessing cannot fill memory.
-    if (entries_.size() > 10000)
+Brake::Entry& Brake::At(const std::string& key, Clock::time_point now) {
+    if (entries_.size() >= kMaxEntries && !entries_.count(key)) {
+        // Forget what no longer holds anybody back; when guessing still fills the table, the
+        // entry idle for longest goes.
         std::erase_if(entries_, [&](const auto& kv) {
             return now - kv.second.last > std::chrono::seconds(kMaxWaitSeconds);
         });
+        if (entries_.size() >= kMaxEntries * 3 / 4) {
+            // The quarter idle for longest goes at once, so a flood does not sort per try.
+            std::vector<Clock::time_point> times;
+            for (const auto& kv : entries_)
+                times.push_back(kv.second.last);
+            auto cut = times.begin() + static_cast<std::ptrdiff_t>(times.size() / 4);
+            std::nth_element(times.begin(), cut, times.end());
+            std::erase_if(entries_, [&](const auto& kv) { return kv.second.last <= *cut; });
+        }
+    }
+    return entries_[key];
 }
 
-void Throttle::Succeeded(const std::string& user) {
+Brake::Verdict Brake::Reserve(const std::string& user, const std::string& address,
+                              Clock::time_point now) {
+    const std::string client = "a:" + ClientKey(address);
+    const std::string pair = "p:" + ClientKey(address) + " " + user;
     std::lock_guard lock(mutex_);
-    entries_.erase("u:" + user);
+    Verdict v;
+    const int pairWait = WaitFor(pair, kPairFreeFailures, now);
+    v.wait = std::max(pairWait, WaitFor(client, kAddressFreeFailures, now));
+    if (v.wait) {
+        Entry& holder = entries_[pairWait ? pair : client];
+        v.firstRefusal = ++holder.refused == 1;
+        return v;
+    }
+    for (const std::string& key : {pair, client}) {
+        Entry& e = At(key, now);
+        v.refusedInLastWait = std::max(v.refusedInLastWait, e.refused);
+        e.refused = 0;
+        ++e.failures;
+        e.last = now;
+    }
+    return v;
+}
+
+void Brake::Succeeded(const std::string& user, const std::string& address) {
+    std::lock_guard lock(mutex_);
+    entries_.erase("p:" + ClientKey(address) + " " + user);
+    auto it = entries_.find("a:" + ClientKey(address));
+    if (it != entries_.end() && it->second.failures > 0)
+        --it->second.failures;
+}
+
+size_t Brake::Size() {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
 }
 
 } // namespace web

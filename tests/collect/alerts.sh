@@ -83,7 +83,7 @@ for line in open(sys.argv[1]):
     r = json.loads(line)
     if "alert" in r:
         a = r["alert"]
-        assert r["type"] == "application/json", r
+        assert r["type"] == "application/json" and a["generation"] == 1, r
         print(a["station"], a["year"], a["number"], a["member_id"] + "|" + a["member_name"] + "|" + a["result"] + "|" + a["time"] + "|" + a["confirmation_due_from"] + "|" + a["link"])
     else:
         assert r["tls"] and r["to"] == ["supervisor@site.example", "safety@site.example"], r
@@ -93,12 +93,12 @@ for line in open(sys.argv[1]):
 T1="$(date -u -d "@$((START + 600))" +%Y-%m-%dT%H:%M:%S+00:00)"
 D1="$(date -u -d "@$((START + 1500))" +%Y-%m-%dT%H:%M:%S+00:00)"
 expect_eq "$(summary "$HOOKS" | head -n 1)" \
-    "gate1 $Y 1 M001|Zoé € back\\tab	|Hi|$T1|$D1|https://quelma.site.example/positives#case-gate1-$Y-1" \
+    "gate1 $Y 1 M001|Zoé € back\\tab	|Hi|$T1|$D1|https://quelma.site.example/positives#case-gate1-$Y-1-1" \
     "webhook alert of the first positive"
 expect_eq "$(summary "$HOOKS" | cut -d' ' -f1-3 | tr '\n' ' ')" \
     "gate1 $Y 1 gate1 $Y 2 gate1 $Y 3 gate1 $Y 6 gate1 $Y 7 gate1 $Y 8 " \
     "screenings alerted: today's positives only"
-expect_eq "$(summary "$MAILS" | grep -c "^Quelma: positive result at station gate1, M00[0-3] .*|M00[0-3]|.*|from [0-9-]* [0-9:]* UTC to [0-9-]* [0-9:]* UTC|https://quelma.site.example/positives#case-gate1-$Y-[0-9]$")" \
+expect_eq "$(summary "$MAILS" | grep -c "^Quelma: positive result at station gate1, M00[0-3] .*|M00[0-3]|.*|from [0-9-]* [0-9:]* UTC to [0-9-]* [0-9:]* UTC|https://quelma.site.example/positives#case-gate1-$Y-1-[0-9]$")" \
     6 "mails with the fields of their alert"
 
 # Statuses: window open, passed, confirmed across the new year; a confirmation is no case.

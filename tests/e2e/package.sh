@@ -12,7 +12,7 @@ for f in quelma.exe quelma-32bit.exe install.cmd quelma-key.reg OPERATOR-GUIDE.t
 done
 [ -d "$PKG/Data" ] && [ -d "$PKG/Photo" ] || fail "package lacks Data or Photo"
 [ -z "$(find "$PKG/Data" "$PKG/Photo" -mindepth 1)" ] || fail "Data and Photo must be empty"
-unzip -l "$E2E_DIR/out/Quelma.zip" | grep -q "Quelma/Photo/" || fail "zip lacks the empty Photo folder"
+grep -q "Quelma/Photo/" <<< "$(unzip -l "$E2E_DIR/out/Quelma.zip")" || fail "zip lacks the empty Photo folder"
 
 wine_env_prepare
 wine_env_clear_install_key
@@ -38,4 +38,11 @@ wd wait-window "- Quelma" 20000 >/dev/null || fail "no main window"
 [ -f "$PKG/Data/$DATA_NAME" ] || fail "no data file after first start"
 wd close "- Quelma"
 expect_eq "$(wait_exit)" 0 "exit code"
+
+# The setup program knows the portable installation by its key: it will not leave its data
+# behind for a new folder.
+rc=0
+wine "$E2E_DIR"/out/QuelmaSetup-*.exe /S '/D=C:\Elsewhere' > /dev/null 2>&1 || rc=$?
+expect_eq "$rc" 3 "setup into another folder than the portable installation's"
+[ ! -e "$WINEPREFIX/drive_c/Elsewhere" ] || fail "setup created the refused folder"
 echo "PASS"

@@ -67,7 +67,7 @@ print_on() { # printer
 check_page_one() { # pdf page-size-name
     local text
     text="$(pdftotext -layout -f 1 -l 1 "$1" -)"
-    pdfinfo "$1" | grep -qi "Page size:.*($2)" || fail "$2: page size $(pdfinfo "$1" | grep 'Page size')"
+    grep -qi "Page size:.*($2)" <<< "$(pdfinfo "$1")" || fail "$2: page size $(pdfinfo "$1" | grep 'Page size')"
     grep -qE 'Quelma - Alcohol Analyzer Interface +Page = 0' <<<"$text" ||
         fail "$2: title and page label: $(grep -m1 Quelma <<<"$text")"
     grep -qE '(^| )No +ID +Name +Result +Date +Time +Mode +Low +Hi +Photo *$' <<<"$text" ||

@@ -30,8 +30,8 @@ soak_driver() { wine "$WIN_BIN/soak_driver.exe" "$@" 2>&1 | tr -d '\r'; }
 quelma_unix_pid() {
     local p
     for p in /proc/[0-9]*; do
-        { tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null | grep -q 'quelma\.exe' || continue
-        { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+        grep -q 'quelma\.exe' <<< "$({ tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null)" || continue
+        grep -qx "WINEPREFIX=$WINEPREFIX" <<< "$({ tr '\0' '\n' <"$p/environ"; } 2>/dev/null)" || continue
         echo "${p#/proc/}"
         return 0
     done

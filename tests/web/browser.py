@@ -82,12 +82,14 @@ def csv_table():
     # The download's file can appear before its last write: read it until it is whole.
     if not os.path.exists(path):
         return []
-    with open(path, newline="", encoding="utf-8") as f:
+    with open(path, newline="", encoding="utf-8-sig") as f:
         return list(csv.reader(f))
 
 
 step("the CSV arrives whole", lambda: len(csv_table()) - 1 == shown)
 table = csv_table()
+step("the CSV starts with a UTF-8 byte order mark for spreadsheet programs",
+     lambda: open(path, "rb").read(3) == b"\xef\xbb\xbf")
 step("the CSV holds the filtered list",
      lambda: table[0][:6] == ["Station", "Year", "Number", "Time", "ID", "Name"] and
      all(r[0] == "gate1" and r[12] == "yes" for r in table[1:]))

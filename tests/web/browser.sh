@@ -11,5 +11,5 @@ mkdir -p "$SHOTS" "$WORK/downloads"
 /usr/bin/python3 "$(dirname "$0")/browser.py" "$BASE" "$SHOTS" "$WORK/downloads" "$WORK/profile" ||
     fail "the browser test failed (see above)"
 expect_eq "$(q "SELECT string_agg(action, ',' ORDER BY id) FROM quelma.access_log")" \
-    "sign-in,CSV export,member history,positive cases,outcome,positive cases,outcome,positive cases,sign-out" "access log of the browser session"
+    "sign-in,photo,CSV export,member history,positive cases,outcome,positive cases,outcome,positive cases,sign-out" "access log of the browser session"
 echo "PASS"

@@ -8,15 +8,20 @@ START_TODAY="$(date -d 'today 00:00' +%s)"
 collect --init
 collect --station "gate1=$WORK/gate1" --station "gate2=$WORK/gate2"
 expect_rc 0
+# quelma-web signs in as a role that is only a member of quelma_web (roles are the cluster's,
+# so tests running side by side may both make it).
+psql_admin -c "DO \$\$ BEGIN CREATE ROLE quelma_web_login LOGIN IN ROLE quelma_web;
+    EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL; END \$\$" >/dev/null
+WEB_CONN="$CONN user=quelma_web_login"
 
 # add_user NAME PASSWORD [--admin]
-add_user() { echo "$2" | "$WEB" --db "$CONN" --add-user "$1" "${@:3}" >/dev/null || fail "cannot add user $1"; }
+add_user() { echo "$2" | "$WEB" --db "$WEB_CONN" --add-user "$1" "${@:3}" >/dev/null || fail "cannot add user $1"; }
 
 # Starts quelma-web with the given extra arguments; its address in $BASE.
 start_web() {
     local port log="$WORK/web.log"
     port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
-    "$WEB" --db "$CONN" --listen "127.0.0.1:$port" "$@" >"$log" 2>&1 &
+    "$WEB" --db "$WEB_CONN" --listen "127.0.0.1:$port" "$@" >"$log" 2>&1 &
     WEB_PID=$!
     trap 'kill "$WEB_PID" 2>/dev/null || true; wait "$WEB_PID" 2>/dev/null || true; [ -n "${KEEP_COLLECT:-}" ] || rm -rf "$WORK"' EXIT
     for _ in $(seq 100); do
