@@ -33,12 +33,12 @@ expect_out "has no Quelma schema"
 # --- schema: created once, a second --init writes nothing
 collect --init
 expect_rc 0
-expect_out "schema quelma is at version 3"
+expect_out "schema quelma is at version 4"
 xid="$(next_xid)"
 collect --init
 expect_rc 0
 expect_eq "$(next_xid)" "$xid" "transactions written by a second --init"
-expect_eq "$(q "SELECT version FROM quelma.schema_version")" 3 "schema version"
+expect_eq "$(q "SELECT version FROM quelma.schema_version")" 4 "schema version"
 
 # --- first import
 before="$(snapshot "$WORK")"
@@ -322,5 +322,5 @@ collect --station "gate9=$WORK/gate9"
 expect_rc 0
 expect_eq "$(psql -X -A -t -h "$PG_DIR/socket" -d "${DB}_v1" -c "SELECT (SELECT version FROM quelma.schema_version)
     || ' ' || string_agg(name, ',' ORDER BY name) || ' ' || (SELECT count(*) FROM quelma.measurements)
-    || ' ' || (SELECT count(*) FROM quelma.web_users) FROM quelma.stations")" "3 gate9,old 3 0" "migrated database"
+    || ' ' || (SELECT count(*) FROM quelma.web_users) FROM quelma.stations")" "4 gate9,old 3 0" "migrated database"
 echo "collect import: all checks passed"

@@ -25,9 +25,9 @@ done
 q "INSERT INTO quelma.stations VALUES ('Nord/Süd', '/x');
    INSERT INTO quelma.members VALUES ('Nord/Süd', 0, 'A/B', 'Anne', '01'), ('Nord/Süd', 1, 'S'';--', 'Sam', '02'),
        ('Nord/Süd', 2, '=1+2', 'Eq', '03'), ('Nord/Süd', 3, 'X<b>1', 'Xa', '04');
-   INSERT INTO quelma.measurements (station, year, number, id, name, card_serial, time, mode, unit, low, hi,
-       value, level, result, photo, photo_file, raw)
-   SELECT 'Nord/Süd', 2026, n, (ARRAY['A/B', 'S'';--', '=1+2', 'X<b>1'])[n % 4 + 1], 'J. Smith', '00', now() - n * interval '1 hour',
+   INSERT INTO quelma.measurements (station, year, generation, number, id, name, card_serial, time, mode, unit,
+       low, hi, value, level, result, photo, photo_file, raw)
+   SELECT 'Nord/Süd', 2026, 1, n, (ARRAY['A/B', 'S'';--', '=1+2', 'X<b>1'])[n % 4 + 1], 'J. Smith', '00', now() - n * interval '1 hour',
        'Normal', 'mg/l', 0.1, 0.2, (ARRAY['NaN', 'Infinity', '-Infinity', '0.1'])[n % 4 + 1]::real, NULL, 'r', n = 1,
        CASE WHEN n = 1 THEN 'J. Smith..bmp' END, decode(repeat('00', 72), 'hex') FROM generate_series(1, 230) n;
    INSERT INTO quelma.photos (station, file_name, bytes, sha256, size, mtime_ns)
