@@ -257,8 +257,15 @@ for name in north sud; do
 done
 expect_eq "$(q "SELECT string_agg(id, ',' ORDER BY slot) FROM quelma.members WHERE station = 'north'")" "M000,M001" \
     "north's members after the swapped mount"
+# What the cases keep of the station follows it too.
+q "INSERT INTO quelma.outcomes (station, year, generation, number, outcome, note, user_name) VALUES ('south', 2026, 1, 0, 'other', '', 'x');
+   INSERT INTO quelma.alerts (station, year, generation, number, channel) VALUES ('south', 2026, 1, 0, 'mail')" >/dev/null
 collect --rename south=sud --station "sud=$S"
 expect_rc 1
+expect_eq "$(q "SELECT (SELECT count(*) FROM quelma.outcomes WHERE station = 'sud') || ' ' || (SELECT count(*) FROM quelma.alerts
+                WHERE station = 'sud') || ' ' || (SELECT count(*) FROM quelma.paired_files WHERE station = 'sud') || ' ' ||
+                (SELECT count(*) FROM quelma.paired_files WHERE station = 'south')")" "1 1 1 0" "the renamed station's cases"
+q "DELETE FROM quelma.outcomes; DELETE FROM quelma.alerts" >/dev/null
 expect_eq "$OUT" "station south is now called sud
 station sud: 0 new records, 0 photos, 1 damaged file
   Data/Quelma2026.dat: holds 8 of the 10 records it counts; the 8 whole ones are imported" "a renamed station"
