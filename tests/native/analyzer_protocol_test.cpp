@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -90,7 +91,7 @@ TEST(AnalyzerProtocol, FastModeClassesTakeTheHigherClassAtAThreshold) {
             w.record.Level = 9;
             w.Line(Res(c.value));
             EXPECT_EQ(w.fx.Take(),
-                      (Events{"mode:Fast", std::string("status:") + c.shown, "mark:3", "store"}))
+                      (Events{"mode:Fast", std::string("status:") + c.shown, "mark:3", "store:"}))
                 << c.value << " in state " << state;
             EXPECT_EQ(w.record.Level, c.level) << c.value;
             EXPECT_FLOAT_EQ(w.record.Value, std::stof(c.value));
@@ -106,7 +107,7 @@ TEST(AnalyzerProtocol, NormalModeShowsTheValueWithItsUnitAndKeepsTheLevel) {
     w.record.Unit = 0;
     w.record.Level = 2;
     w.Line(Res("0.05"));
-    EXPECT_EQ(w.fx.Take(), (Events{"mode:Normal", "status:0.050 %BAC", "mark:3", "store"}));
+    EXPECT_EQ(w.fx.Take(), (Events{"mode:Normal", "status:0.050 %BAC", "mark:3", "store:"}));
     EXPECT_EQ(w.record.Level, 2);
 
     w.record.Unit = 1;
@@ -234,7 +235,7 @@ TEST(AnalyzerProtocol, BreathStampsTheTimeAndTakesThePhotoWithTheCamera) {
     w.settings.UseWebCam = 1;
     w.fx.now = 1800000000;
     w.Line("BRE\r");
-    EXPECT_EQ(w.fx.Take(), (Events{"status:Analyzing", "mark:2", "photo"}));
+    EXPECT_EQ(w.fx.Take(), (Events{"status:Analyzing", "mark:2", "photo:"}));
     EXPECT_EQ(w.record.Time, 1800000000);
     EXPECT_EQ(w.record.Photo, 1);
     w.fx.photoWritten = false;
@@ -322,7 +323,7 @@ TEST(MeasureStateStart, InvalidSubjectAndMissingChannel) {
 
     w.fx.memberValid = true;
     EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("1", "x", false)), StartOutcome::NoChannel);
-    EXPECT_TRUE(w.fx.Take().empty());
+    EXPECT_EQ(w.fx.Take(), (Events{"status:DISCONNECTED"})) << "a start without a port is silent";
     EXPECT_EQ(w.state, MeasureState::Identified);
 }
 
@@ -333,30 +334,36 @@ TEST(MeasureStateOperator, CardsAndMemberChoice) {
     EXPECT_FALSE(CardPollAllowed(MeasureState::Started));
     EXPECT_FALSE(CardPollAllowed(MeasureState::Measuring));
 
-    MeasureRecord card = w.record;
-    card.CardSerial[0] = 9;
+    MeasureRecord card{};
     EXPECT_FALSE(OnCardRead(w.ctx, card)) << "the same card again";
     EXPECT_EQ(w.state, MeasureState::Idle);
     std::memcpy(card.ID, "0123456789", 10); // a card may fill the whole field
     EXPECT_TRUE(OnCardRead(w.ctx, card));
     EXPECT_EQ(w.state, MeasureState::Identified);
+    EXPECT_FALSE(OnCardRead(w.ctx, card)) << "the same card again";
+    // The same ID with another name or serial is another card.
+    SetField(card.Name, "Other");
+    EXPECT_TRUE(OnCardRead(w.ctx, card)) << "a card with another name was ignored";
+    card.CardSerial[0] = 9;
+    EXPECT_TRUE(OnCardRead(w.ctx, card)) << "a card with another serial was ignored";
     // Edits left alone show the card's ID cut to 9 characters: the card stays the subject.
-    EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("012345678", "")), StartOutcome::Sent);
+    EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("012345678", "Other")), StartOutcome::Sent);
     EXPECT_EQ(w.record.CardSerial[0], 9);
 
     // Cancelling the selection still identifies, from any state, and keeps the subject.
     w.state = MeasureState::Measuring;
     OnMemberSelectionClosed(w.ctx, nullptr);
     EXPECT_EQ(w.state, MeasureState::Identified);
-    EXPECT_EQ(std::string(w.record.ID, 10), "0123456789");
+    EXPECT_EQ(std::string(w.next.ID, 10), "0123456789");
+    EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("012345678", "Other")), StartOutcome::Sent);
+    EXPECT_EQ(w.record.CardSerial[0], 0) << "the earlier card's serial was measured";
 
     MemberEntry damaged{};
     std::memset(damaged.ID, 'I', sizeof damaged.ID);
     std::memset(damaged.Name, 'N', sizeof damaged.Name);
     OnMemberSelectionClosed(w.ctx, &damaged);
-    EXPECT_EQ(std::string(w.record.ID), "IIIIIIIII");
-    EXPECT_EQ(std::string(w.record.Name), std::string(19, 'N'));
-    EXPECT_EQ(w.record.CardSerial[0], 0) << "a picked member kept the card's serial";
+    EXPECT_EQ(std::string(w.next.ID), "IIIIIIIII");
+    EXPECT_EQ(std::string(w.next.Name), std::string(19, 'N'));
 
     ResetMeasureState(w.ctx);
     EXPECT_EQ(w.state, MeasureState::Idle);
@@ -370,10 +377,10 @@ TEST(MeasureStateOperator, OneWholeMeasurement) {
     for (const char* line :
          {"U/M T/321\r", "INI 5\r", "WAI\r", "STA\r", "BRE\r", "RES    0.045\r", "END\r"})
         w.Line(line);
-    EXPECT_EQ(w.fx.Take(),
-              (Events{"send:$RECALL\r\n", "mark:0", "send:$START\r\n", "status:5\r", "status:WAIT",
-                      "status:Blow", "mark:1", "status:Analyzing", "mark:2", "photo", "mode:Normal",
-                      "status:0.045 mg/l", "mark:3", "store", "status:Ready", "clear", "camera"}));
+    EXPECT_EQ(w.fx.Take(), (Events{"send:$RECALL\r\n", "mark:0", "send:$START\r\n", "status:5\r",
+                                   "status:WAIT", "status:Blow", "mark:1", "status:Analyzing",
+                                   "mark:2", "photo:Ann", "mode:Normal", "status:0.045 mg/l",
+                                   "mark:3", "store:Ann", "status:Ready", "clear", "camera"}));
     EXPECT_EQ(w.state, MeasureState::Idle);
     EXPECT_EQ(w.total, 321);
     EXPECT_EQ(w.record.Unit, 1);
@@ -385,6 +392,33 @@ TEST(MeasureStateOperator, OneWholeMeasurement) {
     w.Line("RES    0.010\r");
     EXPECT_EQ(w.record.Time, 1800000000) << "the earlier measurement's time was stored";
     EXPECT_EQ(w.record.Photo, 0);
+}
+
+// A pick, a card or typing while a measurement is in flight prepares the next subject only;
+// the result is stored under the subject, time and photo of its START.
+TEST(MeasureStateOperator, TheMeasurementInFlightKeepsItsSubject) {
+    MeasureWorld w;
+    w.settings.UseWebCam = 1;
+    ASSERT_EQ(PressStart(w.ctx, w.fx, Enough("A1", "Alice")), StartOutcome::Sent);
+    for (const char* line : {"U/B\r", "STA\r", "BRE\r"})
+        w.Line(line);
+    MemberEntry bob{};
+    SetField(bob.ID, "B2");
+    OnMemberSelectionClosed(w.ctx, &bob); // the way out of a stuck measurement stays
+    EXPECT_FALSE(BackupAllowed(w.state, w.inFlight)) << "a result is still to come";
+    MeasureRecord card{};
+    SetField(card.ID, "C3");
+    EXPECT_TRUE(OnCardRead(w.ctx, card));
+    w.fx.now += 100;
+    w.Line(Res("0.020"));
+    ASSERT_EQ(w.fx.stored.size(), 1u);
+    EXPECT_EQ(std::string(w.fx.stored[0].ID), "A1") << "stored as the subject picked later";
+    EXPECT_EQ(w.fx.stored[0].Time, 1700000000);
+    EXPECT_EQ(w.fx.stored[0].Photo, 1);
+    const Events events = w.fx.Take();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "photo:Alice"), 1);
+    EXPECT_TRUE(BackupAllowed(w.state, w.inFlight)) << "an identified subject is no measurement";
+    ASSERT_EQ(PressStart(w.ctx, w.fx, Enough("C3", "")), StartOutcome::Sent); // the card's
 }
 
 TEST(MeasureStateOperator, ProgramContextBindsTheGlobals) {
