@@ -94,7 +94,6 @@ rec="$(record_fields 2)"
 expect_eq "$(field "$rec" id)/$(field "$rec" name)" ID2/NM2 "subject of the result after a pick"
 [ -f "$INSTALL/Photo/$(field "$rec" photofile)" ] || fail "no photo of the stored subject"
 wait_for "Ready" 15 get-text "$M" "$M_STATUS"
-echo "pause 1000" >> "$SIM_DIR/control"
 wd command "- Quelma" "$CMD_MEASURE"
 wait_for 0 10 visible "$M"
 

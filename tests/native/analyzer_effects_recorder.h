@@ -15,10 +15,10 @@ class EffectsRecorder : public MeasureEffects {
     void ShowMode(const char* text) override { Log("mode:", text); }
     void Send(const char* command) override { Log("send:", command); }
     int64_t Now() override { return now; }
-    bool TakePhoto(const MeasureRecord& r) override { return Log("photo:", r.Name), photoWritten; }
-    void StoreResult(const MeasureRecord& r) override {
-        Log("store:", r.Name), stored.push_back(r);
+    bool TakePhoto(const MeasureRecord& r) override {
+        return Log("photo"), photoOf = r.ID, photoWritten;
     }
+    void StoreResult(const MeasureRecord& r) override { Log("store"), stored.push_back(r); }
     void RestartCamera() override { Log("camera"); }
     void Beep() override { Log("beep"); }
     void ShowMessage(const char* text) override { Log("message:", text); }
@@ -40,6 +40,7 @@ class EffectsRecorder : public MeasureEffects {
     bool photoWritten = true;
     std::string checkedId, checkedName;
     std::vector<MeasureRecord> stored;
+    std::string photoOf;
 
   private:
     void Log(const char* what, const std::string& detail = "") {

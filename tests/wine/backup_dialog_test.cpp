@@ -131,7 +131,6 @@ TEST_F(BackupMove, NewNameCopiesDeletesAndClosesTheProgram) {
 TEST_F(BackupMove, WaitsForTheMeasurementAndCopiesEveryRecord) {
     ASSERT_EQ(ReadDataFile(DataPath().c_str(), RecordTable), DataLoad::Loaded);
     AppendToTable(RecordTable, MeasureRecord{});
-    // A pick during a measurement identifies the next subject; the result is still to come.
     g_nMeasureState = MeasureState::Identified;
     g_bMeasurementInFlight = true;
     TestBackup dialog(main_.hwnd());
