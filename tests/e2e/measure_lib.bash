@@ -65,7 +65,6 @@ M="=Measure"
 M_LIST=1000
 M_ID=1003
 M_NAME=1004
-M_MEMBER=1005
 M_START=1006
 M_READY=1008 # then Blowing, Analyzing, Completion
 M_BLOWING=1009

@@ -202,8 +202,7 @@ TEST_F(SettingCommand, FailedSaveIsToldAndAnUnlistedPortIsKept) {
     });
     held.Reset();
     EXPECT_EQ(messages, (std::vector<std::string>{"QUELMA.CFG could not be written.\r\nThe "
-                                                  "settings apply only until the program ends."}))
-        << "one message, after the write";
+                                                  "settings apply only until the program ends."}));
     EXPECT_EQ(g_Settings.Port, 20);
 }
 
