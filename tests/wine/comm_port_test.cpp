@@ -325,8 +325,8 @@ TEST_F(CommPortExchange, UnpluggedAnalyzerIsNoticedOnceNeitherHangsNorSpinsAndRe
     EXPECT_LT(cpu100ns / 10000, 100) << "ms of CPU in 150 ms while the port is gone";
     EXPECT_EQ(receiver_.portLost, 1) << "told once";
 
-    // Still unplugged: reopening (the port of the settings) fails, the channel stays lost.
-    g_Settings.Port = kCom - 1;
+    // Still unplugged: reopening fails, the channel stays lost.
+    g_Settings.Port = kCom - 1; // the port a reopen tries
     if (!Exists(ZPath(ComLink(kCom)))) {
         EXPECT_EQ(CCommPort::Reopen(window_), CCommPort::kNoDevice);
         ASSERT_NE(g_pCommPort, nullptr);
