@@ -89,6 +89,11 @@ size_t FormatRecordCell(const MeasureRecord& record, int row, int column, LowHiR
 }
 
 std::string FormulaSafeCell(int column, std::string text) {
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            c = ' ';
+    }
     const bool named = column == 1 || column == 2 || column == 9;
     if (named && StartsAFormula(text))
         text.insert(text.begin(), '\'');
