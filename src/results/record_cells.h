@@ -35,6 +35,8 @@ size_t FormatRecordCell(const MeasureRecord& record, int row, int column, LowHiR
 // becomes a space. An ID, name or photo name that then starts a formula gets a leading
 // apostrophe, which marks text. Names come from cards and files anyone can write.
 std::string FormulaSafeCell(int column, std::string text);
+// The same rule for a cell of any column: quelma-web's CSV, whose every cell may be a name.
+std::string SpreadsheetText(std::string text);
 
 // Spreadsheet programs take a cell that starts with one of = + - @, a tab or a carriage
 // return for a formula; such a cell goes out with a leading apostrophe. quelma-web's CSV
