@@ -41,8 +41,8 @@ class QuietEffects : public MeasureEffects {
     void ShowMode(const char*) override { ++effects; }
     void Send(const char*) override { ++effects; }
     int64_t Now() override { return 0; }
-    bool TakePhoto() override { return false; }
-    void StoreResult() override { ++effects; }
+    bool TakePhoto(const MeasureRecord&) override { return false; }
+    void StoreResult(const MeasureRecord&) override { ++effects; }
     void RestartCamera() override {}
     void Beep() override {}
     void ShowMessage(const char*) override {}
@@ -59,7 +59,7 @@ class CountingSink : public LineSink {
 // The whole receiving path: copy into the hand-over queue, take it out, run the protocol.
 class ProtocolSink : public LineSink {
   public:
-    ProtocolSink() : ctx{state, settings, record, total} {}
+    ProtocolSink() : ctx{state, settings, record, total, next, inFlight} {}
     void OnLine(const char* text, int chars, int length) override {
         ++lines;
         queue.Push(text, chars, length);
@@ -71,8 +71,9 @@ class ProtocolSink : public LineSink {
     }
     int state = MeasureState::Started;
     AppSettings settings{};
-    MeasureRecord record{};
+    MeasureRecord record{}, next{};
     int total = 0;
+    bool inFlight = false;
     MeasureContext ctx;
     QuietEffects fx;
     LineQueue queue;

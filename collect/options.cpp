@@ -21,6 +21,8 @@ const char kUsage[] =
     "  --deadline SECONDS  how long a run waits for one station (default 600)\n"
     "  --quiet             print only stations with a problem\n"
     "  --init              create or migrate the database schema\n"
+    "  --config FILE       takes options from FILE, one \"name = value\" line each (a flag:\n"
+    "                      \"name = true\"); options on the command line win\n"
     "Exit codes: 0 all stations imported, 1 some station failed or had a damaged or\n"
     "replaced file or alerts that wait, 2 bad arguments or no database.\n";
 

@@ -48,9 +48,7 @@ std::string UrlEncode(std::string_view text) {
 
 std::string CsvCell(std::string_view text) {
     std::string out = "\"";
-    if (StartsAFormula(text))
-        out += '\'';
-    for (char c : text) {
+    for (char c : SpreadsheetText(std::string(text))) {
         if (c == '"')
             out += '"';
         out += c;

@@ -25,7 +25,9 @@ constexpr char kUsage[] =
     "       quelma-web --db CONNINFO --add-user NAME [--admin]\n"
     "       quelma-web --db CONNINFO --reset-password NAME\n"
     "       quelma-web --db CONNINFO --remove-user NAME\n"
-    "       quelma-web --db CONNINFO --list-users\n";
+    "       quelma-web --db CONNINFO --list-users\n"
+    "  --config FILE  takes options from FILE, one \"name = value\" line each (a flag:\n"
+    "                 \"name = true\"); options on the command line win\n";
 
 struct Options {
     web::Config config;

@@ -53,10 +53,7 @@ int CCommPort::Open(int portIndex, HWND owner) {
 }
 
 int CCommPort::Reopen(HWND owner) {
-    CCommPort* lost = g_pCommPort;
-    if (!lost)
-        return kNoMemory;
-    const int result = OpenPort(lost->m_nPortIndex, lost->m_nSpeedIndex, owner);
+    const int result = OpenPort(g_Settings.Port, g_Settings.Speed, owner);
     if (result != kOpened && g_pCommPort)
         g_pCommPort->m_bLost = true;
     return result;

@@ -35,9 +35,9 @@ class CCommPort : private LineSink {
     // Opens COM(portIndex + 1) at the speed of g_Settings and makes `owner` the receiver of
     // line notifications. A channel that exists already is closed first.
     static int Open(int portIndex, HWND owner);
-    // Opens the port of a channel that lost it again, with the port and speed it was first
-    // opened with (a changed setting still waits for the next program start). Same result
-    // codes as Open; a channel that still has no port stays lost.
+    // Opens the port again after it was lost, never opened, or took the channel with it,
+    // with the port and speed of g_Settings (a port changed in Setting is the one tried).
+    // Same result codes as Open; a channel that still has no port stays lost.
     static int Reopen(HWND owner);
     // 0 when there is no channel, else 1 once the channel is gone and g_pCommPort is null.
     static int Close();

@@ -8,6 +8,8 @@
 #include <cstring>
 
 int g_nMeasureState = MeasureState::Idle;
+MeasureRecord g_NextSubject;
+bool g_bMeasurementInFlight = false;
 
 namespace {
 
@@ -35,21 +37,52 @@ void ClearBreath(MeasureRecord& record) {
     record.Photo = 0;
 }
 
+void CopySubject(MeasureRecord& to, const MeasureRecord& from) {
+    std::memcpy(to.ID, from.ID, sizeof to.ID);
+    std::memcpy(to.Name, from.Name, sizeof to.Name);
+    std::memcpy(to.CardSerial, from.CardSerial, sizeof to.CardSerial);
+}
+
+bool SameSubject(const MeasureRecord& a, const MeasureRecord& b) {
+    return std::memcmp(a.ID, b.ID, sizeof a.ID) == 0 &&
+           std::memcmp(a.Name, b.Name, sizeof a.Name) == 0 &&
+           std::memcmp(a.CardSerial, b.CardSerial, sizeof a.CardSerial) == 0;
+}
+
+// The subject, time and photo of a measurement are fixed from here to its end; fields it
+// does not write keep the previous measurement's values.
+void BeginMeasurement(MeasureContext& ctx) {
+    CopySubject(ctx.record, ctx.next);
+    ClearBreath(ctx.record);
+    ctx.inFlight = true;
+}
+
+// A line of a measurement that no START of this run began (the analyzer's own button, or
+// one after its "RES") measures the subject prepared by then.
+void EnsureInFlight(MeasureContext& ctx) {
+    if (!ctx.inFlight)
+        BeginMeasurement(ctx);
+}
+
 void HandleUnitLine(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
     fx.MarkState(kBoxReady);
     ReadDeviceTotal(text, chars, &ctx.deviceTotal);
     ctx.state = MeasureState::Measuring;
+    EnsureInFlight(ctx);
     ctx.record.Unit = static_cast<uint8_t>(UnitCodeOf(text, chars));
     fx.Send(ctx.settings.Mode == kModeFast ? kCommandFast : kCommandStart);
 }
 
 void HandleEnd(MeasureContext& ctx, MeasureEffects& fx) {
     fx.ShowStatus("Ready");
+    // Before its unit line the analyzer has not begun the measurement just started: an
+    // "END" then is an earlier one's.
+    if (ctx.state != MeasureState::Started)
+        ctx.inFlight = false;
     if (ctx.state != MeasureState::Measuring)
         return;
     fx.ClearStates();
     ctx.state = MeasureState::Idle;
-    ClearBreath(ctx.record);
     if (ctx.settings.UseWebCam)
         fx.RestartCamera();
 }
@@ -57,15 +90,17 @@ void HandleEnd(MeasureContext& ctx, MeasureEffects& fx) {
 void HandleBreath(MeasureContext& ctx, MeasureEffects& fx) {
     fx.ShowStatus("Analyzing");
     fx.MarkState(kBoxAnalyzing);
+    EnsureInFlight(ctx);
     ctx.record.Time = fx.Now();
     // The record claims a photo only once its file exists; the Result list opens it by name.
     ctx.record.Photo = 0;
-    if (ctx.settings.UseWebCam && fx.TakePhoto())
+    if (ctx.settings.UseWebCam && fx.TakePhoto(ctx.record))
         ctx.record.Photo = 1;
 }
 
 void HandleResult(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
     const AppSettings& s = ctx.settings;
+    EnsureInFlight(ctx);
     if (ctx.record.Time == 0) // a result without its own "BRE" is stamped when it comes
         ctx.record.Time = fx.Now();
     fx.ShowMode(ModeText(s.Mode));
@@ -81,13 +116,16 @@ void HandleResult(MeasureContext& ctx, MeasureEffects& fx, const char* text, int
     }
     fx.ShowStatus(display);
     fx.MarkState(kBoxCompletion);
-    fx.StoreResult();
+    // Stored, the measurement is over: anything from here on concerns the next one.
+    ctx.inFlight = false;
+    fx.StoreResult(ctx.record);
 }
 
 } // namespace
 
 MeasureContext ProgramMeasureContext() {
-    return MeasureContext{g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal};
+    return MeasureContext{g_nMeasureState, g_Settings,    g_CurrentRecord,
+                          g_nDeviceTotal,  g_NextSubject, g_bMeasurementInFlight};
 }
 
 void HandleAnalyzerLine(MeasureContext& ctx, MeasureEffects& fx, const char* text, int chars) {
@@ -131,6 +169,7 @@ void HandleAnalyzerLine(MeasureContext& ctx, MeasureEffects& fx, const char* tex
 
 void ResetMeasureState(MeasureContext& ctx) {
     ctx.state = MeasureState::Idle;
+    ctx.inFlight = false;
 }
 
 bool CardPollAllowed(int state) {
@@ -138,11 +177,9 @@ bool CardPollAllowed(int state) {
 }
 
 bool OnCardRead(MeasureContext& ctx, const MeasureRecord& card) {
-    if (std::memcmp(card.ID, ctx.record.ID, sizeof card.ID) == 0)
+    if (SameSubject(card, ctx.next))
         return false;
-    std::memcpy(ctx.record.ID, card.ID, sizeof card.ID);
-    std::memcpy(ctx.record.Name, card.Name, sizeof card.Name);
-    std::memcpy(ctx.record.CardSerial, card.CardSerial, sizeof card.CardSerial);
+    CopySubject(ctx.next, card);
     ctx.state = MeasureState::Identified;
     return true;
 }
@@ -153,24 +190,28 @@ void OnMemberSelectionClosed(MeasureContext& ctx, const MemberEntry* chosen) {
         char name[sizeof chosen->Name + 1] = {};
         std::memcpy(id, chosen->ID, sizeof chosen->ID);
         std::memcpy(name, chosen->Name, sizeof chosen->Name);
-        SetField(ctx.record.ID, id);
-        SetField(ctx.record.Name, name);
-        ClearCardSerial(ctx.record);
+        SetField(ctx.next.ID, id);
+        SetField(ctx.next.Name, name);
     }
+    ClearCardSerial(ctx.next);
     ctx.state = MeasureState::Identified;
 }
 
 void OnPortLost(MeasureContext& ctx, MeasureEffects& fx) {
     fx.ShowStatus(kPortLostText);
+    ctx.inFlight = false;
     if (ctx.state != MeasureState::Started && ctx.state != MeasureState::Measuring)
         return;
     const bool measuring = ctx.state == MeasureState::Measuring;
     fx.ClearStates();
     ctx.state = MeasureState::Idle;
-    ClearBreath(ctx.record);
     // A photo taken at "BRE" froze the picture; no "END" will come to restart it.
     if (measuring && ctx.settings.UseWebCam)
         fx.RestartCamera();
+}
+
+bool BackupAllowed(int state, bool inFlight) {
+    return !inFlight && (state == MeasureState::Idle || state == MeasureState::Identified);
 }
 
 StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequest& request) {
@@ -183,25 +224,23 @@ StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequ
         return StartOutcome::Ignored;
     // The subject is the one the edits show: an identified card or member counts only while
     // its edits are left alone.
-    if (ctx.state == MeasureState::Idle || !EditsShowRecord(ctx.record, request)) {
-        SetField(ctx.record.ID, request.typedId);
-        SetField(ctx.record.Name, request.typedName);
-        ClearCardSerial(ctx.record);
+    if (ctx.state == MeasureState::Idle || !EditsShowRecord(ctx.next, request)) {
+        SetField(ctx.next.ID, request.typedId);
+        SetField(ctx.next.Name, request.typedName);
+        ClearCardSerial(ctx.next);
         ctx.state = MeasureState::Identified;
     }
-    if (!fx.IsValidMember(ctx.record)) {
+    if (!fx.IsValidMember(ctx.next)) {
         fx.ShowMessage(kNotValidMessage);
         ctx.state = MeasureState::Idle;
         return StartOutcome::NotValid;
     }
-    if (!request.channelExists)
-        return StartOutcome::NoChannel;
-    if (request.channelLost) {
+    if (!request.channelExists || request.channelLost) {
         fx.ShowStatus(kPortLostText);
-        return StartOutcome::NoLink;
+        return request.channelExists ? StartOutcome::NoLink : StartOutcome::NoChannel;
     }
     fx.Send(kCommandRecall);
-    ClearBreath(ctx.record);
+    BeginMeasurement(ctx);
     ctx.record.Low = ctx.settings.Low;
     ctx.record.Mode = static_cast<uint8_t>(ctx.settings.Mode);
     ctx.record.Hi = ctx.settings.Hi;

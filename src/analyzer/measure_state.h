@@ -17,6 +17,11 @@ constexpr int Measuring = 3;
 // Read by the serial watch thread (no line is handed over while Idle); written only on the
 // UI thread.
 extern int g_nMeasureState;
+// The subject the next START measures (only ID, Name and CardSerial are used): cards, picks
+// and the edits prepare it while g_CurrentRecord, the measurement in flight, keeps its own.
+extern MeasureRecord g_NextSubject;
+// From START until its "RES", "END" or the port lost a measurement is in flight.
+extern bool g_bMeasurementInFlight;
 
 // The four state boxes, in their order on the dialog ("Ready" ... "Completion").
 enum StateBox { kBoxReady = 0, kBoxBlowing = 1, kBoxAnalyzing = 2, kBoxCompletion = 3 };
@@ -36,9 +41,9 @@ class MeasureEffects {
     virtual void ShowMode(const char* text) = 0;
     virtual void Send(const char* command) = 0;
     virtual int64_t Now() = 0; // seconds since 1970-01-01 UTC
-    // True only when the photo file was written.
-    virtual bool TakePhoto() = 0;
-    virtual void StoreResult() = 0;
+    // True only when the photo file, named after `record`, was written.
+    virtual bool TakePhoto(const MeasureRecord& record) = 0;
+    virtual void StoreResult(const MeasureRecord& record) = 0;
     virtual void RestartCamera() = 0;
     virtual void Beep() = 0;
     virtual void ShowMessage(const char* text) = 0;
@@ -49,11 +54,14 @@ class MeasureEffects {
 struct MeasureContext {
     int& state;
     const AppSettings& settings;
-    MeasureRecord& record;
+    MeasureRecord& record; // the measurement in flight, or the last one
     int& deviceTotal;
+    MeasureRecord& next; // the subject the next START measures
+    bool& inFlight;
 };
 
-// g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal.
+// g_nMeasureState, g_Settings, g_CurrentRecord, g_nDeviceTotal, g_NextSubject,
+// g_bMeasurementInFlight.
 MeasureContext ProgramMeasureContext();
 
 // One received line, `chars` characters of `text` (NULs and other noise included). Does
@@ -66,12 +74,13 @@ void ResetMeasureState(MeasureContext& ctx);
 // Cards are polled only while no measurement is under way.
 bool CardPollAllowed(int state);
 
-// A card was read into `card`. A new ID identifies the subject with the card's ID, name
-// and serial (true); the same card lying on the reader changes nothing.
+// A card was read into `card`. A card that differs from the next subject in ID, name or
+// serial identifies it (true); the same card lying on the reader changes nothing.
 bool OnCardRead(MeasureContext& ctx, const MeasureRecord& card);
 
-// The member selection closed; `chosen` is null when it was cancelled. Either way the
-// subject counts as identified, from any state. A chosen member carries no card serial.
+// The member selection closed; `chosen` is null when it was cancelled. Either way the next
+// subject counts as identified, from any state (the way out of a stuck measurement), and
+// carries no card serial: only a card read sets one. A measurement in flight keeps its own.
 void OnMemberSelectionClosed(MeasureContext& ctx, const MemberEntry* chosen);
 
 struct StartRequest {
@@ -91,5 +100,8 @@ enum class StartOutcome { DiskFull, Ignored, NotValid, NoChannel, NoLink, Sent }
 // The channel lost its port: a measurement under way is dropped (nothing of it is stored)
 // and the operator sees why. An identified subject stays identified for the next start.
 void OnPortLost(MeasureContext& ctx, MeasureEffects& fx);
+
+// Backup moves the data file away: not while a result may still come.
+bool BackupAllowed(int state, bool inFlight);
 
 StartOutcome PressStart(MeasureContext& ctx, MeasureEffects& fx, const StartRequest& request);

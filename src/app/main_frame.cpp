@@ -1,13 +1,22 @@
 #include "app/main_frame.h"
 
+#include "analyzer/measure_state.h"
 #include "app/quelma_view.h"
 #include "app/stored_files.h"
 #include "framework/app.h"
 #include "framework/busy_wait.h"
+#include "framework/message_box.h"
 #include "controls/tc_toolbar.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
+
+namespace {
+
+constexpr const char* kWaitForMeasurement = "A measurement is under way: its result is not "
+                                            "stored yet.\r\nWait for it ?  (No: exit without it)";
+
+} // namespace
 
 CMainFrame::CMainFrame() = default;
 CMainFrame::~CMainFrame() = default;
@@ -59,6 +68,10 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         // A step that holds the windows (the spreadsheet export) ends first; it still
         // reaches the Result window.
         if (fw::InputBlock::PutOffClose(hwnd()))
+            return 0;
+        // The analyzer's lines keep coming while the question is up: the result may be
+        // stored before the answer.
+        if (g_bMeasurementInFlight && fw::AskYesNo(hwnd(), kWaitForMeasurement))
             return 0;
         // Exit, the close box, a backup and the new year all end here: measurements whose
         // write failed get their last chance first.

@@ -41,6 +41,32 @@ void ShowBroken(const char* name, const char* kind) {
     fw::MessageBox(nullptr, text);
 }
 
+enum class Restore { NothingToRestore, Restored, Failed };
+
+// A save cut after the old file was removed leaves the whole list in "QUELMA.CFG.new" only;
+// writing defaults then would replace the members with placeholders.
+Restore RestoreConfigFromNew(const std::string& path) {
+    const std::string staged = path + ".new";
+    if (ReadConfigFile(staged.c_str(), g_Settings, MemberTable) != ConfigLoad::Loaded)
+        return Restore::NothingToRestore;
+    char text[512];
+    // An empty QUELMA.CFG is replaced; its rights, the installation's, are lost with it.
+    if (!MoveFileExA(staged.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        std::snprintf(text, sizeof text,
+                      "%s is missing and %s.new cannot take its place.\r\nNeither was changed. "
+                      "Check the rights on the install folder.",
+                      kConfigFileName, kConfigFileName);
+        fw::MessageBox(nullptr, text);
+        return Restore::Failed;
+    }
+    std::snprintf(text, sizeof text,
+                  "%s was missing or empty.\r\nIt was restored from %s.new, the last save.",
+                  kConfigFileName, kConfigFileName);
+    fw::MessageBox(nullptr, text);
+    return Restore::Restored;
+}
+
 } // namespace
 
 bool CreateConfig() {
@@ -66,8 +92,16 @@ bool LoadOrCreateConfig() {
             ShowOpenFailure(path, why);
             return false;
         }
-        break;
+        [[fallthrough]];
     case ConfigLoad::Empty:
+        switch (RestoreConfigFromNew(path)) {
+        case Restore::Restored:
+            return true;
+        case Restore::Failed:
+            return false;
+        case Restore::NothingToRestore:
+            break;
+        }
         break;
     case ConfigLoad::Broken:
         ShowBroken(kConfigFileName, "configuration");
@@ -175,9 +209,22 @@ void WriteUnsavedRecordsBeforeExit(HWND owner) {
     }
 }
 
+namespace {
+
+constexpr const char* kSettingsNotWritten =
+    "QUELMA.CFG could not be written.\r\nThe settings apply only until the program ends.";
+
+} // namespace
+
 void SaveSettingsOrSay(HWND owner) {
-    if (SaveSettings())
-        return;
-    fw::MessageBox(owner, "QUELMA.CFG could not be written.\r\nThe settings apply only until "
-                          "the program ends.");
+    if (!SaveSettings())
+        fw::MessageBox(owner, kSettingsNotWritten);
+}
+
+void SaveSettingsAndSay(HWND owner, const AppSettings& settings) {
+    AppSettings stored = settings;
+    stored.MemberCount = g_Settings.MemberCount; // only the Registration dialog changes it
+    const std::string path = ConfigPath();
+    const bool saved = !path.empty() && SaveSettingsFile(path.c_str(), stored, MemberTable);
+    fw::MessageBox(owner, saved ? "Setting save O.K" : kSettingsNotWritten);
 }

@@ -2,6 +2,8 @@
 // with their operator messages; the formats themselves are the storage folder's.
 #pragma once
 
+#include "storage/records.h"
+
 #include <windows.h>
 
 #include <string>
@@ -31,3 +33,5 @@ void WriteUnsavedRecordsBeforeExit(HWND owner);
 
 // SaveSettings; a failure is told, since the settings then last only until the program ends.
 void SaveSettingsOrSay(HWND owner);
+// Writes `settings` with the members and says what happened, in one message.
+void SaveSettingsAndSay(HWND owner, const AppSettings& settings);

@@ -176,7 +176,7 @@ void CMeasure::PollCardReader() {
     if (!reader)
         return;
     // Read into a copy: a card that fails its check leaves the identified subject alone.
-    MeasureRecord card = g_CurrentRecord;
+    MeasureRecord card = g_NextSubject;
     if (!reader->PollCard(CardIdentityRef(card)))
         return;
     MeasureContext ctx = ProgramMeasureContext();
@@ -184,8 +184,8 @@ void CMeasure::PollCardReader() {
         return;
     char id[sizeof card.ID + 1];
     char name[sizeof card.Name + 1];
-    CopyField(id, g_CurrentRecord.ID);
-    CopyField(name, g_CurrentRecord.Name);
+    CopyField(id, card.ID);
+    CopyField(name, card.Name);
     SetItemText(kIdEdit, id);
     SetItemText(kNameEdit, name);
     reader->Acknowledge(g_hCardReader);
@@ -216,8 +216,10 @@ void CMeasure::OnStart() {
     request.freeBytes = space.bytes;
     request.typedId = id.c_str();
     request.typedName = name.c_str();
-    // A port that went away or never opened is tried again when the operator starts.
-    if (g_pCommPort && !g_pCommPort->IsUsable() && CCommPort::Reopen(hwnd()) == CCommPort::kOpened)
+    // A port that went away or never opened, or a channel that was never made, is tried
+    // again whenever the operator starts.
+    if ((!g_pCommPort || !g_pCommPort->IsUsable()) &&
+        CCommPort::Reopen(hwnd()) == CCommPort::kOpened)
         ShowStatus("Ready");
     request.channelExists = g_pCommPort != nullptr;
     request.channelLost = g_pCommPort && !g_pCommPort->IsUsable();
@@ -260,8 +262,8 @@ int64_t CMeasure::Now() {
     return static_cast<int64_t>(std::time(nullptr));
 }
 
-bool CMeasure::TakePhoto() {
-    return ::TakePhoto(m_Camera, g_CurrentRecord);
+bool CMeasure::TakePhoto(const MeasureRecord& record) {
+    return ::TakePhoto(m_Camera, record);
 }
 
 void CMeasure::RestartCamera() {
@@ -294,9 +296,10 @@ bool CMeasure::IsValidMember(const MeasureRecord& record) {
     return false;
 }
 
-void CMeasure::StoreResult() {
-    g_CurrentRecord.Number = RecordTable.Count();
-    AppendToTable(RecordTable, g_CurrentRecord);
+void CMeasure::StoreResult(const MeasureRecord& measured) {
+    MeasureRecord record = measured;
+    record.Number = RecordTable.Count();
+    AppendToTable(RecordTable, record);
     m_List.InsertRecordRow();
     const bool written = WriteDataFile();
     m_List.RefreshRecordRows();

@@ -60,8 +60,8 @@ class CMeasure : public fw::Dialog, private MeasureEffects {
     void ShowMode(const char* text) override;
     void Send(const char* command) override;
     int64_t Now() override;
-    bool TakePhoto() override;
-    void StoreResult() override;
+    bool TakePhoto(const MeasureRecord& record) override;
+    void StoreResult(const MeasureRecord& measured) override;
     void RestartCamera() override;
     void Beep() override;
     void ShowMessage(const char* text) override;

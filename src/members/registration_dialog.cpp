@@ -341,7 +341,8 @@ void CRegistration::SaveAndClose(INT_PTR result) {
             SetTimer(hwnd(), kCardTimer, kCardPollMs, nullptr);
             return;
         }
-        // The file keeps its members; so does the program.
+        // The file may be gone with the new list left in QUELMA.CFG.new, which the next
+        // start restores; until then the program keeps the members it opened with.
         MemberTable.slots = m_OpenedSlots;
         g_Settings.MemberCount = m_OpenedCount;
         break;

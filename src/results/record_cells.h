@@ -30,10 +30,13 @@ enum class LowHiRule { Always, FastOnly };
 size_t FormatRecordCell(const MeasureRecord& record, int row, int column, LowHiRule rule, char* out,
                         size_t size);
 
-// A cell as a spreadsheet program must take it: an ID, name or photo name that starts with
-// "=", "+", "-", "@", a tab or a carriage return would be run as a formula, so it gets a
-// leading apostrophe, which marks text. Names come from cards and files anyone can write.
+// A cell as a spreadsheet program must take it. A control character inside (a tab, CR or
+// LF) would split it into the next cell or row, where the rest could run as a formula: it
+// becomes a space. An ID, name or photo name that then starts a formula gets a leading
+// apostrophe, which marks text. Names come from cards and files anyone can write.
 std::string FormulaSafeCell(int column, std::string text);
+// The same rule for a cell of any column: quelma-web's CSV, whose every cell may be a name.
+std::string SpreadsheetText(std::string text);
 
 // Spreadsheet programs take a cell that starts with one of = + - @, a tab or a carriage
 // return for a formula; such a cell goes out with a leading apostrophe. quelma-web's CSV

@@ -128,11 +128,16 @@ ResultRows::Applied ResultRows::ApplyChosenFilter() {
 }
 
 bool ResultRows::AppendNewRecords() {
-    if (ownBuffer_ || !showingAll_)
-        return false;
     const int count = table_.Count();
-    if (static_cast<int>(rowCount_) >= count)
+    if (ownBuffer_ || recordCount_ >= count)
         return false;
+    if (!showingAll_) {
+        // The filtered rows stay as chosen until the next "OK", which filters the new
+        // records too; a period ending on the day of a new one is accepted meanwhile.
+        recordCount_ = count;
+        SetPeriodBounds();
+        return false;
+    }
     const int wasCount = recordCount_;
     recordCount_ = count;
     if (!BuildNewestFirst(count)) {

@@ -69,9 +69,9 @@ bool CBackup::ChooseBackupName(std::string& name) {
 // The file is copied and then deleted: a result stored in between would go with it, and a
 // record still waiting for its write would never reach the copy.
 bool CBackup::ReadyToMove() {
-    if (g_nMeasureState != MeasureState::Idle) {
-        fw::MessageBox(
-            hwnd(), "A subject is identified or being measured.\r\nBackup after the measurement.");
+    if (!BackupAllowed(g_nMeasureState, g_bMeasurementInFlight)) {
+        fw::MessageBox(hwnd(), "A measurement is under way.\r\nBackup when its result has "
+                               "been stored.");
         return false;
     }
     if (!WriteUnsavedRecords()) {

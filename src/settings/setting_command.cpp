@@ -52,8 +52,8 @@ void ApplySettings(const AppSettings& stored, HWND owner) {
             fw::MessageBox(owner, "Card reader open fail.");
     }
 
+    // QUELMA.CFG got these values at the OK that stored them.
     g_Settings = work;
-    SaveSettingsOrSay(owner);
     if (change.camera == CameraChange::Start)
         StartMeasureCamera(*g_pMeasureDlg);
     if (g_pMeasureDlg)

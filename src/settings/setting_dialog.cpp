@@ -2,6 +2,7 @@
 
 #include "framework/message_box.h"
 #include "res/resource.h"
+#include "app/stored_files.h"
 #include "settings/dialog_init.h"
 #include "settings/setting_values.h"
 #include "settings/settings_ids.h"
@@ -56,7 +57,9 @@ void CSetting::OnOK() {
     form.useSound = IsChecked(kSoundCheck);
     StoreSettingForm(form, WorkSettings);
     SettingsSaved = 1;
-    fw::MessageBox(hwnd(), "Setting save O.K");
+    // Written now, so that the message says what the file holds; the program applies the
+    // values when the dialog closes.
+    SaveSettingsAndSay(hwnd(), WorkSettings);
 }
 
 bool CSetting::OnCommand(int id, int code, HWND) {

@@ -3,7 +3,8 @@
 # reader: a typed member through "Blow" and "Analyzing" to the stored record and its photo;
 # start pressed twice sends one recall; an unregistered pair is refused; Measure pressed
 # hides and shows again with empty edits; a measurement goes on while the dialog is hidden;
-# a card fills ID and Name once with one acknowledgement.
+# a member picked during "Analyzing" is only the next subject; a card fills ID and Name once
+# with one acknowledgement.
 source "$(dirname "$0")/lib.bash"
 source "$(dirname "$0")/measure_lib.bash"
 new_install
@@ -92,6 +93,21 @@ expect_eq "$(wd get-edit "$M" "$M_NAME")" NM1 "Name from the card"
 wd tick "$M" "$M_CARD_TIMER"
 wd tick "$M" "$M_CARD_TIMER"
 expect_eq "$(acknowledgements)" 1 "acknowledgements of one card"
+
+# A member picked during "Analyzing" is the next subject only: the result and its photo stay
+# with the subject of the START.
+echo "pause 2500" >> "$SIM_DIR/control"
+press_start ID2 NM2
+wait_for "Analyzing" 30 get-text "$M" "$M_STATUS"
+wd click "$M" 1005 # the member button
+wd wait-window "=Select" 10000 >/dev/null || fail "no Select window"
+wd lv-select "=Select" 1000 0 || fail "cannot pick ID1 in the Select window"
+wait_data_count 3 30
+expect_eq "$(wd get-edit "$M" "$M_ID")" ID1 "ID edit after the pick"
+rec="$(record_fields 2)"
+expect_eq "$(field "$rec" id)/$(field "$rec" name)" ID2/NM2 "subject of the result after a pick"
+[ -f "$INSTALL/Photo/$(field "$rec" photofile)" ] || fail "no photo of the stored subject"
+wait_for "Ready" 15 get-text "$M" "$M_STATUS"
 
 exit_program
 echo "PASS"

@@ -84,8 +84,8 @@ class CheckingEffects : public MeasureEffects {
                 "only the three commands are sent");
     }
     int64_t Now() override { return now; }
-    bool TakePhoto() override { return true; }
-    void StoreResult() override {
+    bool TakePhoto(const MeasureRecord&) override { return true; }
+    void StoreResult(const MeasureRecord&) override {
         Require(record_.Unit <= 2, "stored unit in range");
         Require(record_.Level <= 2, "stored level in range");
         Require(fuzz::Terminated(record_.ID) && fuzz::Terminated(record_.Name), "stored texts end");
@@ -182,9 +182,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.UseWebCam = (data[0] >> 1) & 1;
     std::memcpy(&settings.Low, data + 1, sizeof settings.Low);
     std::memcpy(&settings.Hi, data + 5, sizeof settings.Hi);
-    MeasureRecord record{};
+    MeasureRecord record{}, next{};
     int total = 0;
-    MeasureContext ctx{state, settings, record, total};
+    bool inFlight = false;
+    MeasureContext ctx{state, settings, record, total, next, inFlight};
     CheckingEffects fx(record);
     fx.now = static_cast<int64_t>(data[9]) << 40;
     CheckingSink sink(ctx, fx);

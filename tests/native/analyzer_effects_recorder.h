@@ -15,8 +15,10 @@ class EffectsRecorder : public MeasureEffects {
     void ShowMode(const char* text) override { Log("mode:", text); }
     void Send(const char* command) override { Log("send:", command); }
     int64_t Now() override { return now; }
-    bool TakePhoto() override { return Log("photo"), photoWritten; }
-    void StoreResult() override { Log("store"); }
+    bool TakePhoto(const MeasureRecord& r) override {
+        return Log("photo"), photoOf = r.ID, photoWritten;
+    }
+    void StoreResult(const MeasureRecord& r) override { Log("store"), stored.push_back(r); }
     void RestartCamera() override { Log("camera"); }
     void Beep() override { Log("beep"); }
     void ShowMessage(const char* text) override { Log("message:", text); }
@@ -37,6 +39,8 @@ class EffectsRecorder : public MeasureEffects {
     bool memberValid = true;
     bool photoWritten = true;
     std::string checkedId, checkedName;
+    std::vector<MeasureRecord> stored;
+    std::string photoOf;
 
   private:
     void Log(const char* what, const std::string& detail = "") {
@@ -50,8 +54,10 @@ struct MeasureWorld {
     AppSettings settings{};
     MeasureRecord record{};
     int total = 0;
+    MeasureRecord next{};
+    bool inFlight = false;
     EffectsRecorder fx;
-    MeasureContext ctx{state, settings, record, total};
+    MeasureContext ctx{state, settings, record, total, next, inFlight};
 
     MeasureWorld() {
         settings.Mode = kModeFast;

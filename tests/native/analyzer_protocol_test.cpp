@@ -322,7 +322,7 @@ TEST(MeasureStateStart, InvalidSubjectAndMissingChannel) {
 
     w.fx.memberValid = true;
     EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("1", "x", false)), StartOutcome::NoChannel);
-    EXPECT_TRUE(w.fx.Take().empty());
+    EXPECT_EQ(w.fx.Take(), (Events{"status:DISCONNECTED"})) << "a start without a port is silent";
     EXPECT_EQ(w.state, MeasureState::Identified);
 }
 
@@ -333,30 +333,32 @@ TEST(MeasureStateOperator, CardsAndMemberChoice) {
     EXPECT_FALSE(CardPollAllowed(MeasureState::Started));
     EXPECT_FALSE(CardPollAllowed(MeasureState::Measuring));
 
-    MeasureRecord card = w.record;
-    card.CardSerial[0] = 9;
+    MeasureRecord card{};
     EXPECT_FALSE(OnCardRead(w.ctx, card)) << "the same card again";
     EXPECT_EQ(w.state, MeasureState::Idle);
     std::memcpy(card.ID, "0123456789", 10); // a card may fill the whole field
     EXPECT_TRUE(OnCardRead(w.ctx, card));
     EXPECT_EQ(w.state, MeasureState::Identified);
+    SetField(card.Name, "Other"); // the same ID with another name or serial: another card
+    EXPECT_TRUE(OnCardRead(w.ctx, card)) << "a card with another name was ignored";
+    card.CardSerial[0] = 9;
+    EXPECT_TRUE(OnCardRead(w.ctx, card)) << "a card with another serial was ignored";
     // Edits left alone show the card's ID cut to 9 characters: the card stays the subject.
-    EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("012345678", "")), StartOutcome::Sent);
+    EXPECT_EQ(PressStart(w.ctx, w.fx, Enough("012345678", "Other")), StartOutcome::Sent);
     EXPECT_EQ(w.record.CardSerial[0], 9);
 
     // Cancelling the selection still identifies, from any state, and keeps the subject.
     w.state = MeasureState::Measuring;
     OnMemberSelectionClosed(w.ctx, nullptr);
     EXPECT_EQ(w.state, MeasureState::Identified);
-    EXPECT_EQ(std::string(w.record.ID, 10), "0123456789");
+    EXPECT_EQ(std::string(w.next.ID, 10), "0123456789");
 
     MemberEntry damaged{};
     std::memset(damaged.ID, 'I', sizeof damaged.ID);
     std::memset(damaged.Name, 'N', sizeof damaged.Name);
     OnMemberSelectionClosed(w.ctx, &damaged);
-    EXPECT_EQ(std::string(w.record.ID), "IIIIIIIII");
-    EXPECT_EQ(std::string(w.record.Name), std::string(19, 'N'));
-    EXPECT_EQ(w.record.CardSerial[0], 0) << "a picked member kept the card's serial";
+    EXPECT_EQ(std::string(w.next.ID), "IIIIIIIII");
+    EXPECT_EQ(std::string(w.next.Name), std::string(19, 'N'));
 
     ResetMeasureState(w.ctx);
     EXPECT_EQ(w.state, MeasureState::Idle);
@@ -385,6 +387,24 @@ TEST(MeasureStateOperator, OneWholeMeasurement) {
     w.Line("RES    0.010\r");
     EXPECT_EQ(w.record.Time, 1800000000) << "the earlier measurement's time was stored";
     EXPECT_EQ(w.record.Photo, 0);
+}
+
+// A pick, a card or typing while a measurement is in flight prepares the next subject only.
+TEST(MeasureStateOperator, TheMeasurementInFlightKeepsItsSubject) {
+    MeasureWorld w;
+    w.settings.UseWebCam = 1;
+    ASSERT_EQ(PressStart(w.ctx, w.fx, Enough("A1", "Alice")), StartOutcome::Sent);
+    for (const char* line : {"U/B\r", "STA\r", "BRE\r"})
+        w.Line(line);
+    MemberEntry bob{};
+    SetField(bob.ID, "B2");
+    OnMemberSelectionClosed(w.ctx, &bob); // the way out of a stuck measurement stays
+    EXPECT_FALSE(BackupAllowed(w.state, w.inFlight)) << "a result is still to come";
+    w.Line(Res("0.020"));
+    ASSERT_EQ(w.fx.stored.size(), 1u);
+    EXPECT_EQ(std::string(w.fx.stored[0].ID), "A1") << "stored as the subject picked later";
+    EXPECT_EQ(w.fx.photoOf, "A1") << "the photo was named after another subject";
+    EXPECT_TRUE(BackupAllowed(w.state, w.inFlight)) << "an identified subject is no measurement";
 }
 
 TEST(MeasureStateOperator, ProgramContextBindsTheGlobals) {

@@ -80,6 +80,7 @@ TEST(ResultRows, OkFiltersOldestFirstThenReloadsNewestFirst) {
     AppendToTable(table, Fast("N", "new", 0, Local(2026, 5, 1)));
     EXPECT_FALSE(rows.AppendNewRecords());
     EXPECT_EQ(rows.RowCount(), 3);
+    EXPECT_EQ(rows.LastDate().month, 5) << "a period may not end on the new record's day";
     // ...until everything is shown again.
     rows.Filter() = ResultFilter();
     EXPECT_EQ(rows.ApplyChosenFilter(), ResultRows::Applied::Reloaded);

@@ -131,17 +131,19 @@ TEST_F(BackupMove, NewNameCopiesDeletesAndClosesTheProgram) {
 TEST_F(BackupMove, WaitsForTheMeasurementAndCopiesEveryRecord) {
     ASSERT_EQ(ReadDataFile(DataPath().c_str(), RecordTable), DataLoad::Loaded);
     AppendToTable(RecordTable, MeasureRecord{});
-    g_nMeasureState = MeasureState::Started;
+    g_nMeasureState = MeasureState::Identified;
+    g_bMeasurementInFlight = true;
     TestBackup dialog(main_.hwnd());
     dialog.chosen = Target("backup");
     Run(dialog, [&](HWND d) {
         Click(d, kBackupButton);
-        g_nMeasureState = MeasureState::Idle;
+        g_bMeasurementInFlight = false; // an identified subject alone is no measurement
         Click(d, kBackupButton);
     });
+    g_nMeasureState = MeasureState::Idle;
     ResetRecordTable(RecordTable);
     EXPECT_EQ(messages.front(),
-              "A subject is identified or being measured.\r\nBackup after the measurement.");
+              "A measurement is under way.\r\nBackup when its result has been stored.");
     EXPECT_EQ(ReadWholeFile(Target("backup.dat")).size(), 8u + 4 * 72);
 }
 

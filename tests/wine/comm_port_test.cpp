@@ -115,8 +115,8 @@ class ChannelEffects : public MeasureEffects {
     void ShowMode(const char*) override {}
     void Send(const char* command) override { sent += g_pCommPort->Send(command); }
     int64_t Now() override { return 1700000000; }
-    bool TakePhoto() override { return false; }
-    void StoreResult() override { events.push_back("store"); }
+    bool TakePhoto(const MeasureRecord&) override { return false; }
+    void StoreResult(const MeasureRecord&) override { events.push_back("store"); }
     void RestartCamera() override {}
     void Beep() override {}
     void ShowMessage(const char*) override {}
@@ -179,9 +179,10 @@ TEST_F(CommPortExchange, OpensConfiguresAndRunsAWholeMeasurement) {
     EXPECT_EQ(timeouts.WriteTotalTimeoutMultiplier, 1u);
     EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 5000000u);
 
-    MeasureRecord record{};
+    MeasureRecord record{}, next{};
     int total = 0;
-    MeasureContext ctx{g_nMeasureState, g_Settings, record, total};
+    bool inFlight = false;
+    MeasureContext ctx{g_nMeasureState, g_Settings, record, total, next, inFlight};
     ChannelEffects fx;
     receiver_.onLine = [&](const Receiver::Line& line) {
         HandleAnalyzerLine(ctx, fx, line.text.data(), static_cast<int>(line.text.size()));
@@ -325,6 +326,7 @@ TEST_F(CommPortExchange, UnpluggedAnalyzerIsNoticedOnceNeitherHangsNorSpinsAndRe
     EXPECT_EQ(receiver_.portLost, 1) << "told once";
 
     // Still unplugged: reopening fails, the channel stays lost.
+    g_Settings.Port = kCom - 1; // the port a reopen tries
     if (!Exists(ZPath(ComLink(kCom)))) {
         EXPECT_EQ(CCommPort::Reopen(window_), CCommPort::kNoDevice);
         ASSERT_NE(g_pCommPort, nullptr);

@@ -186,7 +186,7 @@ TEST_F(DdeExport, CellsCopiedBeforeConnectingGoAsTextAndRefusalsAreTold) {
         sheet += poke[2] + "=" + poke[3] + " ";
     // r3c4 and r4c7 refused; the log writes a tab as \t.
     EXPECT_EQ(sheet, "r3c1=-0 r3c2='=HYPERLINK(\"x\") r3c3='-Jo r3c5=-4 r3c6=-5 r3c7=-6 r3c8=-7 "
-                     "r3c9=-8 r3c10='@p.bmp r4c1=-0 r4c2='+1 r4c3='\\tx r4c4=-3 r4c5=-4 r4c6=-5 "
+                     "r3c9=-8 r3c10='@p.bmp r4c1=-0 r4c2='+1 r4c3= x r4c4=-3 r4c5=-4 r4c6=-5 "
                      "r4c8=-7 r4c9=-8 r4c10='@p.bmp ");
 }
 

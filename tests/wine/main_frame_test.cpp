@@ -1,6 +1,8 @@
 // The main window as built from the resources: the toolbar's commands and their states, the
 // status bar's panes, and the last write of measurements before the program ends.
+#include "analyzer/measure_state.h"
 #include "app/main_frame.h"
+#include "app/stored_files.h"
 #include "framework/handles.h"
 #include "res/resource.h"
 #include "wine/install_world.h"
@@ -81,6 +83,37 @@ TEST_F(MainFrameEnding, UnwrittenMeasurementsGetTheirLastWrite) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
+}
+
+// Exit and the close box while a result is still to come: Yes waits for it, No leaves.
+TEST_F(MainFrameEnding, AMeasurementInFlightIsWaitedForOrLeft) {
+    CMainFrame frame;
+    ASSERT_TRUE(frame.CreateMainFrame());
+    g_bMeasurementInFlight = true;
+    for (int reply : {IDYES, IDNO}) {
+        answer = reply;
+        SendMessageA(frame.hwnd(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(IsWindow(frame.hwnd()) != FALSE, reply == IDYES) << "answered " << reply;
+    }
+    g_bMeasurementInFlight = false;
+    EXPECT_EQ(messages.size(), 2u) << "the measurement was dropped without a word";
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
+// A save cut after the old QUELMA.CFG went leaves the list in QUELMA.CFG.new only.
+TEST_F(MainFrameEnding, StartUpRestoresTheConfigurationFromItsNewCopy) {
+    const MemberList savedMembers = MemberTable;
+    const std::string staged = ConfigPath() + ".new";
+    ASSERT_TRUE(CreateConfigFile(staged.c_str(), 13, g_Settings, MemberTable));
+    std::ofstream(ConfigPath(), std::ios::binary); // empty, as a crash while creating leaves it
+    std::ofstream(staged, std::ios::binary | std::ios::in).seekp(36).write("Y", 1); // "YD0"
+    EXPECT_TRUE(LoadOrCreateConfig());
+    const char first = MemberTable.slots.at(0).ID[0];
+    MemberTable = savedMembers;
+    EXPECT_EQ(first, 'Y') << "defaults were written over the member list";
+    EXPECT_EQ(messages.size(), 1u) << "the operator was not told";
 }
 
 } // namespace

@@ -158,10 +158,11 @@ TEST_F(MeasureDialogChannel, FailedFileWriteKeepsTheRecordAndSays) {
     EXPECT_EQ(ListText(List(), 0, 0), "1");
 }
 
-TEST_F(MeasureDialogChannel, PortThatNeverOpenedIsTriedAtStartAndOldLossNoticesPassBy) {
+TEST_F(MeasureDialogChannel, MissingChannelIsTriedAtStartAndOldLossNoticesPassBy) {
     sim_.Stop();
     DeleteFileA(ZPath(ComLink(19)).c_str());
-    Open(19, CCommPort::kNoDevice);
+    Open(22, CCommPort::kBadPortIndex); // no channel object at all
+    g_Settings.Port = 18;               // as Setting changed it since: the port tried
     Start("M001", "Alice");
     EXPECT_EQ(Text(kStatusDisplay), "DISCONNECTED") << "a silent Started ignores every start";
     ASSERT_TRUE(sim_.Start(19, "--pause 5 --unit M --value 0.045")) << sim_.Error();

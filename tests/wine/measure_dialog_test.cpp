@@ -191,8 +191,8 @@ TEST_F(MeasureDialogStart, ValidPairWithoutChannelStaysIdentified) {
     Click(kStartButton);
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(g_nMeasureState, MeasureState::Identified);
-    EXPECT_STREQ(g_CurrentRecord.ID, "M00100000");
-    EXPECT_STREQ(g_CurrentRecord.Name, "Dora");
+    EXPECT_STREQ(g_NextSubject.ID, "M00100000");
+    EXPECT_STREQ(g_NextSubject.Name, "Dora");
 
     // Identified, with another subject typed over the edits: the edits are validated.
     Type("nobody", "nobody");

@@ -62,6 +62,8 @@ class MeasureWorldTest : public InstallWorldTest {
                     Member("M00100000", "Dora")});
         ResetRecordTable(RecordTable);
         std::memset(&g_CurrentRecord, 0, sizeof g_CurrentRecord);
+        std::memset(&g_NextSubject, 0, sizeof g_NextSubject);
+        g_bMeasurementInFlight = false;
         g_nDeviceTotal = 0;
         g_nMeasureState = MeasureState::Idle;
     }

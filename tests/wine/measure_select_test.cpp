@@ -151,20 +151,20 @@ TEST_F(MeasureDialogMember, PickFillsEditsAndRecord) {
     WithSelect([&](HWND, HWND list) { SelectRow(list, 2); }, [&] { PressMember(); });
     EXPECT_EQ(Edit(measure_ids::kIdEdit), "A003");
     EXPECT_EQ(Edit(measure_ids::kNameEdit), "Carol");
-    EXPECT_STREQ(g_CurrentRecord.ID, "A003");
-    EXPECT_STREQ(g_CurrentRecord.Name, "Carol");
+    EXPECT_STREQ(g_NextSubject.ID, "A003");
+    EXPECT_STREQ(g_NextSubject.Name, "Carol");
     EXPECT_EQ(g_nMeasureState, MeasureState::Identified);
 }
 
 TEST_F(MeasureDialogMember, CancelStillIdentifiesFromAnyState) {
-    SetField(g_CurrentRecord.ID, "M002");
-    SetField(g_CurrentRecord.Name, "Bob");
+    SetField(g_NextSubject.ID, "M002");
+    SetField(g_NextSubject.Name, "Bob");
     g_nMeasureState = MeasureState::Measuring;
     SetDlgItemTextA(dialog_->hwnd(), measure_ids::kIdEdit, "typed");
     WithSelect([](HWND, HWND) {}, [&] { PressMember(); });
     EXPECT_EQ(g_nMeasureState, MeasureState::Identified);
     EXPECT_EQ(Edit(measure_ids::kIdEdit), "typed");
-    EXPECT_STREQ(g_CurrentRecord.ID, "M002");
+    EXPECT_STREQ(g_NextSubject.ID, "M002");
 }
 
 } // namespace

@@ -201,8 +201,7 @@ TEST_F(SettingCommand, FailedSaveIsToldAndAnUnlistedPortIsKept) {
         Click(d, IDCANCEL);
     });
     held.Reset();
-    EXPECT_EQ(messages, (std::vector<std::string>{"Setting save O.K",
-                                                  "QUELMA.CFG could not be written.\r\nThe "
+    EXPECT_EQ(messages, (std::vector<std::string>{"QUELMA.CFG could not be written.\r\nThe "
                                                   "settings apply only until the program ends."}));
     EXPECT_EQ(g_Settings.Port, 20);
 }
