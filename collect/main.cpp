@@ -1,5 +1,7 @@
 // quelma-collect: gathers the results of several Quelma stations into one PostgreSQL
 // database. Station folders are only read; each batch of a file is one transaction.
+#include "collect/alerts.h"
+#include "collect/cases.h"
 #include "collect/config_file.h"
 #include "collect/options.h"
 #include "collect/schema.h"
@@ -112,8 +114,8 @@ class StationWorker {
 
 // One pass over every station, side by side. In watch mode a station's line is printed
 // again only when something came in or its line changed.
-int RunOnce(std::vector<StationWorker>& workers, const Options& o,
-            std::map<std::string, std::string>& shown) {
+int RunOnce(std::vector<StationWorker>& workers, pg::Connection& db, Alerts& alerts,
+            const Options& o, std::map<std::string, std::string>& shown) {
     const bool bar = !o.quiet && o.stations.size() == 1;
     std::vector<bool> started;
     for (StationWorker& w : workers)
@@ -141,7 +143,17 @@ int RunOnce(std::vector<StationWorker>& workers, const Options& o,
             std::fflush(stdout);
         }
     }
-    return status;
+    if (g_stopRequested)
+        return status;
+    if (!db.Ok())
+        db.Reset();
+    bool alertTrouble = false;
+    const std::string alertLines = alerts.AfterPass(db, alertTrouble);
+    if (!alertLines.empty() && (!o.quiet || alertTrouble)) {
+        std::printf("%s", alertLines.c_str());
+        std::fflush(stdout);
+    }
+    return alertTrouble ? kExitStationFailed : status;
 }
 
 int ImportOneFile(pg::Connection& db, const Options& o) {
@@ -173,11 +185,11 @@ int main(int argc, char** argv) {
     if (!config_file::Arguments(argc, argv, args, error))
         return Fatal(error);
     if (!ParseOptions(args, o, error)) {
-        std::fprintf(stderr, "quelma-collect: %s\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "quelma-collect: %s\n%s%s", error.c_str(), kUsage, kNotifyUsage);
         return kExitUsage;
     }
     if (o.help) {
-        std::printf("%s", kUsage);
+        std::printf("%s%s", kUsage, kNotifyUsage);
         return kExitOk;
     }
     pg::Connection db(o.conninfo);
@@ -185,15 +197,15 @@ int main(int argc, char** argv) {
         return Fatal("cannot connect to the database: " + db.Error());
     if (!schema::CheckEncoding(db, error))
         return Fatal(error);
+    if (o.init ? !schema::Init(db, error) : !schema::CheckCurrent(db, error))
+        return Fatal(o.init ? "cannot create the schema: " + error : error);
+    if (!cases::StoreWindow(db, o.notify.confirmAfterMinutes, o.notify.confirmWithinMinutes, error))
+        return Fatal("cannot keep the confirmation window: " + error);
     if (o.init) {
-        if (!schema::Init(db, error))
-            return Fatal("cannot create the schema: " + error);
         if (!o.quiet)
             std::printf("schema quelma is at version %d\n", schema::Latest());
         return kExitOk;
     }
-    if (!schema::CheckCurrent(db, error))
-        return Fatal(error);
     for (const auto& [from, to] : o.renames) {
         if (!RenameStation(db, from, to, error))
             return Fatal(error);
@@ -213,14 +225,17 @@ int main(int argc, char** argv) {
     std::vector<StationWorker> workers;
     for (const Station& s : o.stations)
         workers.emplace_back(s, o.conninfo);
+    // Held by pointer so that it is ended (a send under way finishing first) before Exit,
+    // which runs no destructors of main's objects.
+    auto alerts = std::make_unique<Alerts>(o.conninfo, o.notify, o.watchSeconds > 0);
     std::map<std::string, std::string> shown;
-    int status = RunOnce(workers, o, shown);
+    int status = RunOnce(workers, db, *alerts, o, shown);
     while (o.watchSeconds > 0 && !g_stopRequested) {
         const Clock::time_point next = Clock::now() + std::chrono::seconds(o.watchSeconds);
         while (Clock::now() < next && !g_stopRequested)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (!g_stopRequested)
-            status = RunOnce(workers, o, shown);
+            status = RunOnce(workers, db, *alerts, o, shown);
     }
     if (g_stopRequested) {
         // Give the batches under way their moment to commit or roll back.
@@ -228,7 +243,9 @@ int main(int argc, char** argv) {
         for (StationWorker& w : workers)
             while (w.Busy() && Clock::now() < limit)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        alerts.reset();
         Exit(kExitOk, workers);
     }
+    alerts.reset();
     Exit(status, workers);
 }

@@ -24,7 +24,7 @@ const char kUsage[] =
     "  --config FILE       takes options from FILE, one \"name = value\" line each (a flag:\n"
     "                      \"name = true\"); options on the command line win\n"
     "Exit codes: 0 all stations imported, 1 some station failed or had a damaged or\n"
-    "replaced file, 2 bad arguments or no database.\n";
+    "replaced file or alerts that wait, 2 bad arguments or no database.\n";
 
 namespace {
 
@@ -88,6 +88,11 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
+        if (const Taken taken = ParseNotifyOption(args, i, o.notify, error); taken != Taken::No) {
+            if (taken == Taken::Bad)
+                return false;
+            continue;
+        }
         if (a == "--help" || a == "-h") {
             o.help = true;
             return true;
@@ -154,5 +159,5 @@ bool ParseOptions(const std::vector<std::string>& args, Options& o, std::string&
         error = "--import-file takes no --watch";
     else if (!o.init && o.stations.empty() && o.importPath.empty())
         error = "no --station given";
-    return error.empty();
+    return error.empty() && CheckNotifyOptions(o.notify, error);
 }

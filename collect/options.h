@@ -2,6 +2,7 @@
 // file's lines can be given as options too.
 #pragma once
 
+#include "collect/notify_options.h"
 #include "collect/station.h"
 
 #include <string>
@@ -18,6 +19,7 @@ struct Options {
     bool quiet = false;
     bool init = false;
     bool help = false;
+    NotifyOptions notify;
 };
 
 extern const char kUsage[];

@@ -236,6 +236,112 @@ GRANT SELECT ON quelma.latest_per_member TO quelma_collector;
 REVOKE SELECT ON quelma.data_files, quelma.positives_per_day, quelma.latest_per_member
     FROM quelma_web;
 )sql",
+    R"sql(
+-- Site-wide rules of the confirmation test: from `confirm_after` to `confirm_within` after a
+-- positive screening.
+CREATE TABLE quelma.site_settings (
+    single boolean PRIMARY KEY DEFAULT true CHECK (single),
+    confirm_after interval NOT NULL DEFAULT '15 minutes',
+    confirm_within interval NOT NULL DEFAULT '30 minutes',
+    CHECK (interval '0' <= confirm_after AND confirm_after < confirm_within)
+);
+INSERT INTO quelma.site_settings DEFAULT VALUES;
+
+-- Each positive screening and the measurement that confirms it, as the collector paired
+-- them; `due_from` and `due_until` bound the confirmation test.
+CREATE TABLE quelma.screenings (
+    station text NOT NULL,
+    year integer NOT NULL,
+    generation integer NOT NULL,
+    number integer NOT NULL,
+    member_id text NOT NULL,
+    time timestamptz,
+    due_from timestamptz,
+    due_until timestamptz,
+    confirm_station text,
+    confirm_year integer,
+    confirm_generation integer,
+    confirm_number integer,
+    PRIMARY KEY (station, year, generation, number)
+);
+CREATE INDEX screenings_member ON quelma.screenings (member_id);
+CREATE INDEX screenings_time ON quelma.screenings
+    ((coalesce(time, '-infinity')), station, year, generation, number);
+
+-- How many records of each data file the pairing has seen.
+CREATE TABLE quelma.paired_files (
+    station text NOT NULL,
+    year integer NOT NULL,
+    generation integer NOT NULL,
+    record_count integer NOT NULL,
+    PRIMARY KEY (station, year, generation)
+);
+
+-- One row per alert and way of sending it; `sent` stays empty until it left.
+CREATE TABLE quelma.alerts (
+    station text NOT NULL,
+    year integer NOT NULL,
+    generation integer NOT NULL,
+    number integer NOT NULL,
+    channel text NOT NULL CHECK (channel IN ('mail', 'webhook')),
+    created timestamptz NOT NULL DEFAULT now(),
+    sent timestamptz,
+    attempts integer NOT NULL DEFAULT 0,
+    next_try timestamptz NOT NULL DEFAULT now(),
+    last_error text NOT NULL DEFAULT '',
+    PRIMARY KEY (station, year, generation, number, channel)
+);
+CREATE INDEX alerts_unsent ON quelma.alerts (next_try) WHERE sent IS NULL;
+
+-- What the site did about a positive. Never changed: a correction is a new entry naming
+-- the one it corrects.
+CREATE TABLE quelma.outcomes (
+    id bigserial PRIMARY KEY,
+    station text NOT NULL,
+    year integer NOT NULL,
+    generation integer NOT NULL,
+    number integer NOT NULL,
+    outcome text NOT NULL CHECK (outcome IN ('sent home', 'removed from duty',
+                                             'cleared after the confirmation', 'other')),
+    note text NOT NULL CHECK (length(note) <= 2000),
+    corrects bigint REFERENCES quelma.outcomes,
+    user_name text NOT NULL,
+    time timestamptz NOT NULL DEFAULT now()
+);
+CREATE INDEX outcomes_case ON quelma.outcomes (station, year, generation, number, id);
+CREATE UNIQUE INDEX outcomes_corrects ON quelma.outcomes (corrects);
+
+-- A case's entries form one chain: a first entry, then each correction naming the one
+-- before it, so exactly one entry of a decided case is not corrected: its current outcome.
+CREATE UNIQUE INDEX outcomes_first ON quelma.outcomes (station, year, generation, number)
+    WHERE corrects IS NULL;
+
+-- Each screening with its status now and its current outcome.
+CREATE VIEW quelma.positive_cases AS
+SELECT s.station, s.year, s.generation, s.number, s.member_id, s.time, s.due_from, s.due_until,
+       s.confirm_station, s.confirm_year, s.confirm_generation, s.confirm_number,
+       CASE WHEN c.positive THEN 'confirmed'
+            WHEN c.number IS NOT NULL THEN 'not confirmed'
+            WHEN s.due_until >= now() THEN 'awaiting confirmation'
+            ELSE 'no confirmation test' END AS status,
+       o.id AS outcome_id, o.outcome
+FROM quelma.screenings s
+LEFT JOIN quelma.measurements c ON c.station = s.confirm_station AND c.year = s.confirm_year
+    AND c.generation = s.confirm_generation AND c.number = s.confirm_number
+LEFT JOIN quelma.outcomes o ON o.station = s.station AND o.year = s.year
+    AND o.generation = s.generation AND o.number = s.number
+    AND NOT EXISTS (SELECT 1 FROM quelma.outcomes y WHERE y.corrects = o.id);
+
+GRANT SELECT, UPDATE ON quelma.site_settings TO quelma_collector;
+GRANT SELECT, INSERT, UPDATE, DELETE ON quelma.screenings, quelma.paired_files, quelma.alerts
+    TO quelma_collector;
+GRANT SELECT ON quelma.outcomes, quelma.positive_cases TO quelma_collector;
+-- A renamed station's outcomes follow it; nothing else of an outcome ever changes.
+GRANT UPDATE (station) ON quelma.outcomes TO quelma_collector;
+GRANT SELECT ON quelma.screenings, quelma.alerts, quelma.positive_cases TO quelma_web;
+GRANT SELECT, INSERT ON quelma.outcomes TO quelma_web;
+GRANT USAGE ON SEQUENCE quelma.outcomes_id_seq TO quelma_web;
+)sql",
 };
 
 constexpr int kLatest = static_cast<int>(std::size(kSteps));

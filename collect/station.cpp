@@ -388,11 +388,14 @@ bool RenameStation(pg::Connection& db, const std::string& from, const std::strin
               db.Query("INSERT INTO quelma.stations (name, folder, time_zone) SELECT $2, folder, "
                        "time_zone FROM quelma.stations WHERE name = $1",
                        {oldName, newName});
-    for (const char* table :
-         {"members", "data_files", "measurements", "photos", "station_reports", "file_troubles"})
+    for (const char* table : {"members", "data_files", "measurements", "photos", "station_reports",
+                              "file_troubles", "screenings", "paired_files", "alerts", "outcomes"})
         ok = ok && db.Query(std::string("UPDATE quelma.") + table +
                                 " SET station = $2 WHERE station = $1",
                             {oldName, newName});
+    ok = ok && db.Query("UPDATE quelma.screenings SET confirm_station = $2 WHERE confirm_station "
+                        "= $1",
+                        {oldName, newName});
     ok = ok && db.Query("DELETE FROM quelma.stations WHERE name = $1", {oldName}) && db.Commit();
     if (!ok) {
         error = db.Error();

@@ -37,6 +37,10 @@ input, select, button { font: inherit; padding: .3em .4em; }
           border: 1px solid #d9dde3; border-radius: 6px; }
 .signin label { display: block; margin-bottom: .8em; }
 .signin input { width: 100%; }
+form.outcome { display: flex; flex-wrap: wrap; gap: .3em; margin: .2em 0; }
+form.outcome select, form.outcome input { max-width: 12em; }
+ol.entries { margin: 0; padding-left: 1.2em; font-size: .9em; }
+img.thumb { vertical-align: middle; height: auto; }
 .error { color: #a4161a; }
 img.photo { display: block; max-width: 320px; width: 100%; margin-top: .3em; }
 @media (max-width: 640px) {

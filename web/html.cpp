@@ -105,6 +105,7 @@ std::string Page(const std::string& title, const std::string& user, const std::s
     std::string nav;
     if (!user.empty())
         nav = "<nav><a href=\"/\">Overview</a><a href=\"/measurements\">Measurements</a>"
+              "<a href=\"/positives\">Positives</a>"
               "<span class=\"who\">" +
               Escape(user) +
               "</span><form method=\"post\" action=\"/logout\"><input type=\"hidden\" "

@@ -1,12 +1,13 @@
 // Every page of the site: method, path, whether it needs a session, the parameters it takes
 // and its handler in web/pages/. A new page is a new file there and a line here.
+#include "web/positives.h"
 #include "web/site.h"
 
 namespace web {
 
 namespace pages {
 PageHandler SignInForm, SignIn, SignOut, Overview, Measurements, Csv, Member, Photo, StyleSheet,
-    Script;
+    Script, Positives, RecordOutcome, PositivesCsv;
 }
 
 const std::vector<Route>& Routes() {
@@ -21,6 +22,9 @@ const std::vector<Route>& Routes() {
         {"GET", "/measurements.csv", true, query::kFilterParams, pages::Csv},
         {"GET", "/member", true, {"id"}, pages::Member},
         {"GET", "/photo", true, {"station", "file"}, pages::Photo},
+        {"GET", "/positives", true, {}, pages::Positives},
+        {"POST", "/positives/outcome", true, positives::kEntryParams, pages::RecordOutcome},
+        {"GET", "/positives.csv", true, {}, pages::PositivesCsv},
     };
     return routes;
 }

@@ -33,12 +33,12 @@ expect_out "has no Quelma schema"
 # --- schema: created once, a second --init writes nothing
 collect --init
 expect_rc 0
-expect_out "schema quelma is at version 3"
+expect_out "schema quelma is at version 4"
 xid="$(next_xid)"
 collect --init
 expect_rc 0
 expect_eq "$(next_xid)" "$xid" "transactions written by a second --init"
-expect_eq "$(q "SELECT version FROM quelma.schema_version")" 3 "schema version"
+expect_eq "$(q "SELECT version FROM quelma.schema_version")" 4 "schema version"
 
 # --- first import
 before="$(snapshot "$WORK")"
@@ -257,8 +257,15 @@ for name in north sud; do
 done
 expect_eq "$(q "SELECT string_agg(id, ',' ORDER BY slot) FROM quelma.members WHERE station = 'north'")" "M000,M001" \
     "north's members after the swapped mount"
+# What the cases keep of the station follows it too.
+q "INSERT INTO quelma.outcomes (station, year, generation, number, outcome, note, user_name) VALUES ('south', 2026, 1, 0, 'other', '', 'x');
+   INSERT INTO quelma.alerts (station, year, generation, number, channel) VALUES ('south', 2026, 1, 0, 'mail')" >/dev/null
 collect --rename south=sud --station "sud=$S"
 expect_rc 1
+expect_eq "$(q "SELECT (SELECT count(*) FROM quelma.outcomes WHERE station = 'sud') || ' ' || (SELECT count(*) FROM quelma.alerts
+                WHERE station = 'sud') || ' ' || (SELECT count(*) FROM quelma.paired_files WHERE station = 'sud') || ' ' ||
+                (SELECT count(*) FROM quelma.paired_files WHERE station = 'south')")" "1 1 1 0" "the renamed station's cases"
+q "DELETE FROM quelma.outcomes; DELETE FROM quelma.alerts" >/dev/null
 expect_eq "$OUT" "station south is now called sud
 station sud: 0 new records, 0 photos, 1 damaged file
   Data/Quelma2026.dat: holds 8 of the 10 records it counts; the 8 whole ones are imported" "a renamed station"
@@ -322,5 +329,5 @@ collect --station "gate9=$WORK/gate9"
 expect_rc 0
 expect_eq "$(psql -X -A -t -h "$PG_DIR/socket" -d "${DB}_v1" -c "SELECT (SELECT version FROM quelma.schema_version)
     || ' ' || string_agg(name, ',' ORDER BY name) || ' ' || (SELECT count(*) FROM quelma.measurements)
-    || ' ' || (SELECT count(*) FROM quelma.web_users) FROM quelma.stations")" "3 gate9,old 3 0" "migrated database"
+    || ' ' || (SELECT count(*) FROM quelma.web_users) FROM quelma.stations")" "4 gate9,old 3 0" "migrated database"
 echo "collect import: all checks passed"

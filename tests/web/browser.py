@@ -102,6 +102,33 @@ step("the member's history lists both stations",
      lambda: "gate1" in driver.page_source and "gate2" in driver.page_source)
 shot("member")
 
+driver.find_element(By.LINK_TEXT, "Positives").click()
+step("the positives page lists open cases", lambda: title() == "Positives" and
+     driver.find_elements(By.CSS_SELECTOR, "table.cases form.outcome"))
+case = driver.find_element(By.CSS_SELECTOR, "table.cases tbody tr").get_attribute("id")
+shot("positives")
+
+
+def decide(outcome, note):
+    form = driver.find_element(By.CSS_SELECTOR, f"tr#{case} form.outcome")
+    Select(form.find_element(By.NAME, "outcome")).select_by_visible_text(outcome)
+    form.find_element(By.NAME, "note").send_keys(note)
+    form.find_element(By.TAG_NAME, "button").click()
+
+
+decide("sent home", "by taxi")
+step("the outcome is on record under the decided cases",
+     lambda: "sent home" in driver.find_element(By.CSS_SELECTOR, f"tr#{case} ol.entries").text)
+decide("removed from duty", "wrong person sent home")
+step("the correction names the entry it corrects",
+     lambda: "(corrects #" in driver.find_element(By.CSS_SELECTOR, f"tr#{case} ol.entries").text and
+     "removed from duty" in driver.find_element(By.CSS_SELECTOR, f"tr#{case}").text)
+shot("positives-decided")
+driver.find_element(By.LINK_TEXT, "Overview").click()
+step("the access log shows both entries",
+     lambda: driver.page_source.count("wrong person sent home") == 1 and
+     driver.page_source.count(": sent home; by taxi") == 1)
+
 driver.set_window_size(390, 844)
 driver.get(base + "/measurements?station=gate2")
 step("the list fits a phone", lambda: driver.execute_script(

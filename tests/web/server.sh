@@ -25,9 +25,9 @@ done
 q "INSERT INTO quelma.stations VALUES ('Nord/Süd', '/x');
    INSERT INTO quelma.members VALUES ('Nord/Süd', 0, 'A/B', 'Anne', '01'), ('Nord/Süd', 1, 'S'';--', 'Sam', '02'),
        ('Nord/Süd', 2, '=1+2', 'Eq', '03'), ('Nord/Süd', 3, 'X<b>1', 'Xa', '04');
-   INSERT INTO quelma.measurements (station, year, number, id, name, card_serial, time, mode, unit, low, hi,
-       value, level, result, photo, photo_file, raw)
-   SELECT 'Nord/Süd', 2026, n, (ARRAY['A/B', 'S'';--', '=1+2', 'X<b>1'])[n % 4 + 1], 'J. Smith', '00', now() - n * interval '1 hour',
+   INSERT INTO quelma.measurements (station, year, generation, number, id, name, card_serial, time, mode, unit,
+       low, hi, value, level, result, photo, photo_file, raw)
+   SELECT 'Nord/Süd', 2026, 1, n, (ARRAY['A/B', 'S'';--', '=1+2', 'X<b>1'])[n % 4 + 1], 'J. Smith', '00', now() - n * interval '1 hour',
        'Normal', 'mg/l', 0.1, 0.2, (ARRAY['NaN', 'Infinity', '-Infinity', '0.1'])[n % 4 + 1]::real, NULL, 'r', n = 1,
        CASE WHEN n = 1 THEN 'J. Smith..bmp' END, decode(repeat('00', 72), 'hex') FROM generate_series(1, 230) n;
    INSERT INTO quelma.photos (station, file_name, bytes, sha256, size, mtime_ns)
@@ -139,7 +139,9 @@ expect_eq "$(q "SELECT count(*) FROM quelma.measurements")" 541 "measurements af
 
 # --- the read-only role
 for sql in "UPDATE quelma.measurements SET value = 0" "DELETE FROM quelma.photos" "DELETE FROM quelma.access_log" \
-    "INSERT INTO quelma.stations VALUES ('x', 'y')" "SELECT FROM quelma.data_files" "SELECT FROM quelma.latest_per_member"; do
+    "INSERT INTO quelma.stations VALUES ('x', 'y')" "SELECT FROM quelma.data_files" "SELECT FROM quelma.latest_per_member" \
+    "UPDATE quelma.outcomes SET note = ''" "DELETE FROM quelma.outcomes" "UPDATE quelma.screenings SET confirm_number = 0" \
+    "SELECT FROM quelma.site_settings" "SELECT FROM quelma.paired_files"; do
     out="$(psql -X -q -h "$PG_DIR/socket" -d "$DB" -c "SET ROLE quelma_web; $sql" 2>&1)" &&
         fail "quelma_web may: $sql"
     grep -q "permission denied" <<<"$out" || fail "$sql: $out"
@@ -167,6 +169,53 @@ expect_eq "$(q "SELECT string_agg(user_name || ' ' || address || ' ' || action, 
     "access log"
 expect_eq "$(q "SELECT string_agg(detail, '|' ORDER BY id) FROM quelma.access_log WHERE action IN ('photo', 'member list', 'member history')")" \
     "gate1/${PHOTO//%20/ }|M001|member=M001|member=x%27%20OR%20%271%27%3D%271|<script>" "access log details"
+
+# --- positive cases: the list, an outcome, its correction, the member page, the CSV
+J2="$WORK/jar2"
+http 303 -c "$J2" -d "name=alice&password=alice-password" "$BASE/login"
+http 200 -b "$J2" "$BASE/positives"
+CSRF="$(grep -o 'name="csrf" value="[0-9a-f]*"' <<<"$BODY" | sed -n '1s/.*value="\(.*\)"/\1/p')"
+OPEN="$(q "SELECT count(*) FROM quelma.screenings")"
+grep -q "<p>$OPEN open cases" <<<"$BODY" || fail "the positives page does not count $OPEN open cases"
+expect_eq "$(grep -o 'id="case-[^"]*"' <<<"$BODY" | sed -n 1,3p | tr '\n' ' ')" \
+    "$(q "SELECT 'id=\"case-' || station || '-' || year || '-' || generation || '-' || number || '\"'
+          FROM quelma.screenings ORDER BY time, station, year, generation, number LIMIT 3" | tr '\n' ' ')" "open cases, oldest first"
+CASE="$(q "SELECT 'station=' || station || '&year=' || year || '&generation=' || generation || '&number=' || number
+           || ' ' || member_id FROM quelma.screenings ORDER BY time DESC LIMIT 1")"
+MEMBER="${CASE#* }" CASE="${CASE% *}"
+KEY="$(sed 's/station=//; s/&year=/\//; s/&generation=/\//; s/&number=/\//' <<<"$CASE")"
+outcome() { http "$1" -b "$J2" --data-urlencode "csrf=$CSRF" -d "$2" --data-urlencode "${3:-note=}" "$BASE/positives/outcome"; }
+http 400 -b "$J2" -d "$CASE&outcome=sent%20home" "$BASE/positives/outcome"
+http 400 -b "$J2" -d "csrf=0$CSRF&$CASE&outcome=sent%20home" "$BASE/positives/outcome"
+outcome 400 "$CASE&outcome=fired"
+outcome 400 "station=gate1&year=x&generation=1&number=1&outcome=other"
+outcome 400 "station=gate1&year=2026&number=1&outcome=other"
+outcome 409 "station=gate1&year=1999&generation=1&number=1&outcome=other"
+outcome 303 "$CASE&outcome=sent%20home" "note=went home by taxi"
+FIRST="$(q "SELECT max(id) FROM quelma.outcomes")"
+outcome 303 "$CASE&outcome=cleared%20after%20the%20confirmation&corrects=$FIRST" "note==cmd|' /C calc'!A0"
+outcome 409 "$CASE&outcome=other&corrects=$FIRST"
+outcome 409 "$CASE&outcome=other"
+OTHER="$(q "SELECT 'station=' || station || '&year=' || year || '&generation=' || generation || '&number=' || number
+            FROM quelma.screenings ORDER BY time LIMIT 1")"
+outcome 409 "$OTHER&outcome=other&corrects=$FIRST"
+expect_eq "$(q "SELECT string_agg(outcome || '|' || coalesce(corrects::text, '-') || '|' || user_name, ' ' ORDER BY id) FROM quelma.outcomes")" \
+    "sent home|-|alice cleared after the confirmation|$FIRST|alice" "outcome entries"
+http 200 -b "$J2" "$BASE/positives"
+grep -q "<p>$((OPEN - 1)) open cases" <<<"$BODY" || fail "the decided case still counts as open"
+grep -q "Recently decided.*#$((FIRST + 1)) (corrects #$FIRST): <b>cleared after the confirmation</b>.*Correct #$((FIRST + 1))" <<<"$BODY" ||
+    fail "the decided case does not show its correction"
+http 200 -b "$J2" "$BASE/member?id=$MEMBER"
+grep -q "<h2>Positives</h2>.*went home by taxi.*cleared after the confirmation" <<<"$BODY" || fail "the member page lacks the outcomes"
+http 200 -b "$J2" "$BASE/"
+grep -q "Open cases: $((OPEN - 1))</a>. <span>Alerts not yet sent: 0" <<<"$BODY" || fail "the overview lacks the open cases"
+grep -q "[0-9] screenings, 0 confirmed</title>" <<<"$BODY" || fail "the chart does not tell screenings from confirmed positives"
+http 200 -b "$J2" "$BASE/positives.csv"
+expect_eq "$(grep -c . "$WORK/body")" "$((OPEN + 1))" "lines of the positives' CSV"
+grep -qF "\"cleared after the confirmation\",\"'=cmd|' /C calc'!A0\",\"alice\"" "$WORK/body" || fail "the CSV's outcome and formula-safe note"
+expect_eq "$(q "SELECT string_agg(action || ':' || detail, '|' ORDER BY id) FROM quelma.access_log WHERE id > (SELECT max(id) FROM quelma.access_log WHERE action = 'sign-in')")" \
+    "positive cases:|outcome:$KEY #$FIRST: sent home; went home by taxi|outcome:$KEY #$((FIRST + 1)): cleared after the confirmation (corrects #$FIRST); =cmd|' /C calc'!A0|positive cases:|member history:$MEMBER|CSV export:positive cases" \
+    "access log of the cases"
 
 # --- every link reachable from the Overview answers, whatever the IDs and names look like
 http 303 -c "$J" -d "name=alice&password=alice-password" "$BASE/login"

@@ -1,6 +1,7 @@
 // Member: one person's registrations and history at every station.
 #include "web/html.h"
 #include "web/pages/measurement_table.h"
+#include "web/positives.h"
 #include "web/site.h"
 
 namespace web::pages {
@@ -41,6 +42,10 @@ void Member(Page& page) {
             (n == kMemberRows ? " newest measurements shown; " : " measurements; ") +
             "<a href=\"/measurements?member=" + Escape(html::UrlEncode(id->second)) +
             "\">open them in the list</a>.</p>" + MeasurementTable(r, n, nullptr);
+    std::string cases;
+    if (!positives::MemberSection(db, id->second, cases))
+        return page.NoDatabase();
+    body += cases;
     page.Html(200, "Member " + id->second, body);
 }
 

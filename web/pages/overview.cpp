@@ -1,6 +1,7 @@
 // The Overview: each station's state, positives per day, and for an administrator the
 // newest entries of the access log.
 #include "web/html.h"
+#include "web/positives.h"
 #include "web/pages/measurement_table.h"
 #include "web/site.h"
 
@@ -15,11 +16,11 @@ namespace {
 // Positives per day of the last 30 days as bars, drawn here so the page needs no script.
 std::string PositivesChart(pg::Connection& db) {
     pg::Result r = db.Query(
-        "SELECT to_char(d, 'YYYY-MM-DD'), coalesce(c.n, 0) FROM generate_series(current_date - "
-        "29, current_date, interval '1 day') d LEFT JOIN (SELECT coalesce(time, "
-        "'-infinity')::date AS day, count(*) AS n FROM quelma.measurements WHERE positive AND "
-        "coalesce(time, '-infinity') >= current_date - 29 GROUP BY 1) c ON c.day = d::date "
-        "ORDER BY d");
+        "SELECT to_char(d, 'YYYY-MM-DD'), coalesce(c.n, 0), coalesce(c.confirmed, 0) FROM "
+        "generate_series(current_date - 29, current_date, interval '1 day') d LEFT JOIN (SELECT "
+        "coalesce(time, '-infinity')::date AS day, count(*) AS n, count(*) FILTER (WHERE status "
+        "= 'confirmed') AS confirmed FROM quelma.positive_cases WHERE coalesce(time, "
+        "'-infinity') >= current_date - 29 GROUP BY 1) c ON c.day = d::date ORDER BY d");
     if (!r)
         return {};
     const int days = PQntuples(r.get());
@@ -27,9 +28,10 @@ std::string PositivesChart(pg::Connection& db) {
     for (int i = 0; i < days; ++i)
         most = std::max(most, std::stol(pg::Value(r, i, 1)));
     constexpr int kWidth = 600, kHeight = 150, kBase = 130, kBar = 20;
-    std::string svg = "<svg viewBox=\"0 0 " + std::to_string(kWidth) + " " +
-                      std::to_string(kHeight) +
-                      "\" role=\"img\" aria-label=\"Positives per day, last 30 days\">";
+    std::string svg =
+        "<svg viewBox=\"0 0 " + std::to_string(kWidth) + " " + std::to_string(kHeight) +
+        "\" role=\"img\" aria-label=\"Positive screenings and confirmed positives per day, last "
+        "30 days\">";
     for (int i = 0; i < days; ++i) {
         const long n = std::stol(pg::Value(r, i, 1));
         const long h = n * 110 / most;
@@ -37,7 +39,12 @@ std::string PositivesChart(pg::Connection& db) {
         svg += "<rect x=\"" + std::to_string(x + 2) + "\" y=\"" + std::to_string(kBase - h) +
                "\" width=\"" + std::to_string(kBar - 4) + "\" height=\"" + std::to_string(h) +
                "\" fill=\"#c0392b\"><title>" + pg::Value(r, i, 0) + ": " + std::to_string(n) +
-               "</title></rect>";
+               " screenings, " + pg::Value(r, i, 2) + " confirmed</title></rect>";
+        // Confirmed positives inside their day's bar, darker.
+        const long confirmed = std::stol(pg::Value(r, i, 2)) * 110 / most;
+        svg += "<rect class=\"confirmed\" x=\"" + std::to_string(x + 5) + "\" y=\"" +
+               std::to_string(kBase - confirmed) + "\" width=\"" + std::to_string(kBar - 10) +
+               "\" height=\"" + std::to_string(confirmed) + "\" fill=\"#5c0f0a\"/>";
         if (n)
             svg += "<text x=\"" + std::to_string(x + kBar / 2) + "\" y=\"" +
                    std::to_string(kBase - h - 3) + "\" font-size=\"9\" text-anchor=\"middle\">" +
@@ -89,7 +96,12 @@ void Overview(Page& page) {
                           : "none") +
                 "</td></tr>";
     }
-    body += "</tbody></table></div><h2>Positives per day, last 30 days</h2>" + PositivesChart(db);
+    body += "</tbody></table></div><h2>Positive screenings per day, last 30 days</h2><p "
+            "class=\"notes\">Light: screenings; dark: confirmed by their confirmation "
+            "test.</p>" +
+            PositivesChart(db);
+    if (std::string cases; positives::OverviewSection(db, cases))
+        body = cases + body;
     if (page.session.admin) {
         pg::Result log = db.Query("SELECT to_char(time, 'YYYY-MM-DD HH24:MI:SS'), user_name, "
                                   "address, action, detail FROM quelma.access_log ORDER BY id "
