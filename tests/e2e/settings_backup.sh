@@ -17,7 +17,7 @@ collect() { # expected output line, collector arguments...
     grep -qxF -- "$want" <<<"$out" || fail "quelma-collect $*: exit $rc, expected \"$want\", got: $out"
 }
 records() { psql -X -A -t -h "$PG/socket" -d postgres -c "SELECT count(*) || ' ' || count(DISTINCT raw) FROM quelma.measurements"; }
-collect "schema quelma is at version 3" --init
+collect "schema quelma is at version 4" --init
 new_install
 write_settings_config 0 "ID1:NM1" "ID2:NM2"
 write_data_records 2026-01-02 2026-01-05 2026-02-01
