@@ -341,6 +341,10 @@ GRANT UPDATE (station) ON quelma.outcomes TO quelma_collector;
 GRANT SELECT ON quelma.screenings, quelma.alerts, quelma.positive_cases TO quelma_web;
 GRANT SELECT, INSERT ON quelma.outcomes TO quelma_web;
 GRANT USAGE ON SEQUENCE quelma.outcomes_id_seq TO quelma_web;
+
+-- A level filter ("Hi" is rare) pages in key order without walking the whole time index.
+CREATE INDEX measurements_level_time ON quelma.measurements
+    (level, (coalesce(time, '-infinity')), station, year, generation, number);
 )sql",
 };
 
