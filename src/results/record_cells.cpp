@@ -90,25 +90,24 @@ size_t FormatRecordCell(const MeasureRecord& record, int row, int column, LowHiR
 
 namespace {
 
-char ControlToSpace(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7f ? ' ' : c;
+std::string ControlsToSpaces(std::string text) {
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            c = ' ';
+    }
+    return text;
 }
 
 } // namespace
 
 std::string FormulaSafeCell(int column, std::string text) {
     const bool named = column == 1 || column == 2 || column == 9;
-    if (named)
-        return SpreadsheetText(std::move(text));
-    for (char& c : text)
-        c = ControlToSpace(c);
-    return text;
+    return named ? SpreadsheetText(std::move(text)) : ControlsToSpaces(std::move(text));
 }
 
 std::string SpreadsheetText(std::string text) {
-    for (char& c : text)
-        c = ControlToSpace(c);
+    text = ControlsToSpaces(std::move(text));
     if (StartsAFormula(text))
         text.insert(text.begin(), '\'');
     return text;
